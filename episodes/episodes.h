@@ -1,0 +1,62 @@
+// The episode table, the URL settings and overrides, and the derivation of
+// each episode's enclosure URL and GUID. Records hold fixed-capacity texts
+// only, so an episode is copied by copying its record.
+#pragma once
+
+#include <cstdint>
+
+namespace pf {
+
+constexpr int kMaxEpisodes = 4096;
+constexpr int kMaxOverrides = 4096;
+
+struct pf_episode {
+    char file[1024];
+    char title[1024];
+    char description[4096];
+    char image[2048];
+    char author[1024];
+    std::int32_t episode;
+    std::int32_t season;
+    std::int32_t block;
+    char keywords[2048];
+    char pubDate[64];
+    char url[4096];
+    char guid[2048];
+    std::int64_t duration_s;
+    std::int64_t size;
+    char mime[64];
+    char codec[32];
+    std::int32_t bitrate_kbps;
+    std::int32_t url_explicit;
+    // Scratch texts that feed_episode_field returns for numeric fields.
+    char duration[32];
+    char duration_s_text[24];
+    char size_text[24];
+    char bitrate_kbps_text[16];
+    char episode_text[16];
+    char season_text[16];
+    char block_text[16];
+};
+
+extern pf_episode s_eps[kMaxEpisodes];
+extern int s_ep_n;
+
+struct pf_override {
+    char file[1024];
+    char url[2048];
+};
+
+extern pf_override s_overrides[kMaxOverrides];
+extern int s_override_n;
+
+// Heap texts managed with set_grow; nullptr reads as "".
+extern char *s_url_base;
+extern char *s_url_local_root;
+extern char *s_guid_prefix;
+
+// Fills e.url and e.guid from the overrides and URL settings; a URL once
+// derived (or set by the host) is kept.
+void ep_derive_urls(pf_episode &e);
+
+}  // namespace pf
