@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <string_view>
 
 namespace pf {
 
@@ -41,6 +43,20 @@ struct pf_episode {
 
 extern pf_episode s_eps[kMaxEpisodes];
 extern int s_ep_n;
+
+// One text field of the record as the host reaches it by name: every text
+// field can be read, and the ones the host owns can also be set.
+struct pf_text_field {
+    const char *name;
+    bool host_sets;  // feed_episode_set may write it
+    std::span<char> (*of)(pf_episode &e);
+};
+
+// The text field called name (compared byte for byte), or nullptr.
+const pf_text_field *find_text_field(std::string_view name);
+
+// The host's number of e called name (episode, season, block), or nullptr.
+std::int32_t *host_number(pf_episode &e, std::string_view name);
 
 struct pf_override {
     char file[1024];

@@ -1,0 +1,89 @@
+// Adding one episode from the host's JSON object, completed with the size and
+// probed facts of its media file when that file exists.
+#include <cstdint>
+#include <new>
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include "core/error.h"
+#include "core/json.h"
+#include "core/platform.h"
+#include "core/text.h"
+#include "episodes/episodes.h"
+#include "quorvane_podcastfeed.h"
+
+namespace pf {
+
+namespace {
+
+// url, guid and the technical facts are absent on purpose: they come from
+// the derivation, from feed_episode_set and from the file itself.
+constexpr const char *kTextMembers[] = {"title", "description", "image", "author", "keywords", "pubDate"};
+constexpr const char *kNumberMembers[] = {"episode", "season", "block"};
+
+// A string member as a C text would hold it: an escaped NUL ends it.
+std::optional<std::string_view> text_member(const JsonValue &obj, const char *name) {
+    std::optional<std::string_view> text = json_string(obj, name);
+    if (text) *text = text->substr(0, text->find('\0'));
+    return text;
+}
+
+void copy_host_members(pf_episode &e, const JsonValue &obj) {
+    for (const char *name : kTextMembers) {
+        if (const std::optional<std::string_view> text = text_member(obj, name)) {
+            const std::span<char> field = find_text_field(name)->of(e);
+            copy_cut(field.data(), field.size(), *text);
+        }
+    }
+    for (const char *name : kNumberMembers)
+        if (const std::optional<std::int32_t> number = json_int32(obj, name)) *host_number(e, name) = *number;
+}
+
+// A missing or unreadable file is no failure: the episode keeps what the
+// host gave, with size 0 and no probed facts.
+void copy_file_facts(pf_episode &e) {
+    FileStatus status;
+    if (file_status(e.file, &status) != 0) return;
+    JsonDoc probe;
+    if (!json_parse(media_probe(e.file), &probe) || !probe.IsObject()) return;
+    if (const std::optional<std::int64_t> duration = json_int64(probe, "duration_s")) e.duration_s = *duration;
+    if (const std::optional<std::string_view> mime = text_member(probe, "mime")) copy_cut(e.mime, *mime);
+    if (const std::optional<std::string_view> codec = text_member(probe, "codec")) copy_cut(e.codec, *codec);
+    if (const std::optional<std::int32_t> bitrate = json_int32(probe, "bitrate_kbps")) e.bitrate_kbps = *bitrate;
+    e.size = status.size;
+}
+
+int add_episode(const char *json) {
+    if (!json || !*json) return fail("feed_episode_add: NULL json");
+    JsonDoc doc;
+    if (!json_parse(json, &doc) || !doc.IsObject()) return fail("feed_episode_add: invalid JSON object");
+    const std::optional<std::string_view> file = text_member(doc, "file");
+    if (!file || file->empty()) return fail("feed_episode_add: missing 'file'");
+    if (s_ep_n >= kMaxEpisodes) return fail("feed_episode_add: too many episodes");
+
+    // The slot after the last episode is filled first and counted last, so a
+    // call that fails on the way leaves the table as it was.
+    pf_episode &e = s_eps[s_ep_n];
+    e = pf_episode{};
+    const bool whole_path = copy_cut(e.file, *file);
+    copy_host_members(e, doc);
+    // A cut path names some other file, whose facts would be wrong.
+    if (whole_path) copy_file_facts(e);
+    ++s_ep_n;
+    // The probe may have complained about the file; the add itself succeeded.
+    clear_err();
+    return 0;
+}
+
+}  // namespace
+
+}  // namespace pf
+
+extern "C" PF_API int feed_episode_add(const char *json) {
+    try {
+        return pf::add_episode(json);
+    } catch (const std::bad_alloc &) {
+        return pf::fail("out of memory");
+    }
+}

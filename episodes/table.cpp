@@ -1,0 +1,94 @@
+// The episode table in feed order, and the host's edits of it: setting one
+// field, removing an episode, moving one to another position.
+#include <algorithm>
+#include <cstdint>
+#include <string_view>
+
+#include "core/error.h"
+#include "core/number.h"
+#include "core/text.h"
+#include "episodes/episodes.h"
+#include "quorvane_podcastfeed.h"
+
+namespace pf {
+
+pf_episode s_eps[kMaxEpisodes];
+int s_ep_n = 0;
+
+namespace {
+
+struct NumberKey {
+    const char *name;
+    std::int32_t pf_episode::*field;
+};
+
+constexpr NumberKey kNumberKeys[] = {
+    {"episode", &pf_episode::episode},
+    {"season", &pf_episode::season},
+    {"block", &pf_episode::block},
+};
+
+bool is_position(int index) { return index >= 0 && index < s_ep_n; }
+
+// 0 when key names a field the host may set (and it was set), -1 otherwise.
+int set_field(pf_episode &e, std::string_view key, const char *value) {
+    if (const pf_text_field *text = find_text_field(key); text && text->host_sets) {
+        std::span<char> field = text->of(e);
+        copy_cut(field.data(), field.size(), value);
+        // A URL the host chose is never derived again, even an empty one.
+        if (key == "url") e.url_explicit = 1;
+        return 0;
+    }
+    if (std::int32_t *number = host_number(e, key)) {
+        *number = atoi_sat(value);
+        return 0;
+    }
+    return -1;
+}
+
+}  // namespace
+
+std::int32_t *host_number(pf_episode &e, std::string_view name) {
+    for (const NumberKey &number : kNumberKeys)
+        if (name == number.name) return &(e.*number.field);
+    return nullptr;
+}
+
+}  // namespace pf
+
+extern "C" PF_API int feed_episode_count(void) { return pf::s_ep_n; }
+
+extern "C" PF_API int feed_episode_set(int index, const char *key, const char *value) {
+    using namespace pf;
+    if (!is_position(index) || !key || !value) return fail("feed_episode_set: bad args");
+    if (set_field(s_eps[index], key, value) != 0)
+        return fail("feed_episode_set: unknown key '%s'", key);
+    clear_err();
+    return 0;
+}
+
+extern "C" PF_API int feed_episode_remove(int index) {
+    using namespace pf;
+    if (!is_position(index)) return fail("feed_episode_remove: bad index %d", index);
+    std::copy(s_eps + index + 1, s_eps + s_ep_n, s_eps + index);
+    --s_ep_n;
+    clear_err();
+    return 0;
+}
+
+extern "C" PF_API int feed_episode_move(int i, int j) {
+    using namespace pf;
+    if (!is_position(i) || !is_position(j)) return fail("feed_episode_move: bad index i=%d j=%d", i, j);
+    if (i != j) {
+        // Records are plain bytes, so the others shift as one block and the
+        // moved one is set aside whole.
+        const pf_episode moved = s_eps[i];
+        if (i < j)
+            std::copy(s_eps + i + 1, s_eps + j + 1, s_eps + i);
+        else
+            std::copy_backward(s_eps + j, s_eps + i, s_eps + i + 1);
+        s_eps[j] = moved;
+    }
+    clear_err();
+    return 0;
+}
