@@ -1,0 +1,191 @@
+// The probe entry: picks a reader by extension and writes its one JSON result.
+#include <cstdarg>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <string>
+#include <string_view>
+
+#include "core/error.h"
+#include "core/platform.h"
+#include "core/text.h"
+#include "probe/probe.h"
+#include "probe/readers.h"
+#include "quorvane_podcastfeed.h"
+
+namespace pf {
+
+// Large enough that an error text carrying an escaped extension label (a
+// whole file name of control bytes) is never cut into invalid JSON.
+constexpr std::size_t kProbeCapacity = 2048;
+char s_probe[kProbeCapacity];
+
+namespace {
+
+enum class Reader { iso, mp3, wav };
+
+struct ExtensionRule {
+    const char *suffix;
+    Reader reader;
+    const char *mime;
+};
+
+// Tried in this order; ".m4v" is deliberately the audio type of ".m4a".
+constexpr ExtensionRule kExtensions[] = {
+    {".m4a", Reader::iso, "audio/x-m4a"},  {".mp4", Reader::iso, "video/mp4"},
+    {".mov", Reader::iso, "video/quicktime"}, {".m4v", Reader::iso, "audio/x-m4a"},
+    {".mp3", Reader::mp3, "audio/mpeg"},   {".wav", Reader::wav, "audio/wav"},
+    {".wave", Reader::wav, "audio/wav"},
+};
+
+struct FailureText {
+    ProbeFailure kind;
+    const char *result;      // the "error" member, plain JSON-safe text
+    const char *last_error;  // after "media_probe(path): "
+};
+
+constexpr FailureText kFailures[] = {
+    {ProbeFailure::open_failed, "open failed", "cannot open"},
+    {ProbeFailure::no_movie_header, "no mvhd/moov found (not an ISO media file?)", "no mvhd/moov"},
+    {ProbeFailure::no_mp3_frames, "no valid MP3 frames", "no valid MP3 frames"},
+    {ProbeFailure::not_wav, "not a RIFF/WAVE file", "not a WAV"},
+    {ProbeFailure::wav_no_fmt, "WAV: missing fmt chunk", "WAV fmt missing"},
+};
+
+bool ends_with_nocase(std::string_view path, const char *suffix) {
+    const std::size_t n = std::strlen(suffix);
+    return path.size() >= n && compare_nocase(path.data() + path.size() - n, suffix) == 0;
+}
+
+// A path of three bytes or fewer has no room for a handled extension.
+const ExtensionRule *rule_for(std::string_view path) {
+    if (path.size() <= 3) return nullptr;
+    for (const ExtensionRule &r : kExtensions)
+        if (ends_with_nocase(path, r.suffix)) return &r;
+    return nullptr;
+}
+
+// The extension as reported to the user: from the last dot of the last path
+// component, dot included.
+std::string_view extension_label(const char *path) {
+    const std::string_view name = base_name(path);
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string_view::npos ? std::string_view("(none)") : name.substr(dot);
+}
+
+void write_result(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
+void write_result(const char *fmt, ...) {
+    std::va_list args;
+    va_start(args, fmt);
+    if (std::vsnprintf(s_probe, sizeof s_probe, fmt, args) < 0) s_probe[0] = '\0';
+    va_end(args);
+}
+
+void report_failure(const char *path, ProbeFailure kind, std::int64_t size) {
+    for (const FailureText &t : kFailures) {
+        if (t.kind != kind) continue;
+        write_result("{\"error\":\"%s\",\"size\":%lld}", t.result, static_cast<long long>(size));
+        set_err("media_probe(%s): %s", path, t.last_error);
+        return;
+    }
+}
+
+ProbeFailure run_reader(const char *path, const ExtensionRule &rule, std::int64_t size, pf_probe_info *info) {
+    switch (rule.reader) {
+        case Reader::iso: return probe_iso(path, rule.mime, info);
+        case Reader::mp3: return probe_mp3(path, size, info);
+        case Reader::wav: return probe_wav(path, info);
+    }
+    return ProbeFailure::open_failed;
+}
+
+void report_success(pf_probe_info info, std::int64_t size) {
+    if (info.duration_s < 0)
+        info.duration_s = 0;
+    else if (size > 0 && info.derive_bitrate && info.duration_s != 0)
+        info.bitrate_kbps = bitrate_from_size(size, info.duration_s);
+    write_result("{\"duration_s\":%lld,\"size\":%lld,\"mime\":\"%s\",\"bitrate_kbps\":%d,\"codec\":\"%s\"}",
+                 static_cast<long long>(info.duration_s), static_cast<long long>(size), info.mime,
+                 static_cast<int>(info.bitrate_kbps), info.codec);
+    clear_err();
+}
+
+void report_out_of_memory() {
+    write_result("{\"error\":\"out of memory\"}");
+    set_err("out of memory");
+}
+
+void probe_into_buffer(const char *path) {
+    s_probe[0] = '\0';
+    if (path == nullptr || path[0] == '\0') {
+        write_result("{\"error\":\"null path\"}");
+        set_err("media_probe: NULL or empty path");
+        return;
+    }
+    FileStatus st;
+    if (file_status(path, &st) != 0) {
+        const char *reason = std::strerror(os_errno());
+        write_result("{\"error\":\"stat failed: %s\",\"size\":0}", json_escape(view_of(reason)).c_str());
+        set_err("media_probe(%s): %s", path, reason);
+        return;
+    }
+    const ExtensionRule *rule = rule_for(path);
+    if (rule == nullptr) {
+        write_result("{\"error\":\"unsupported extension %s\",\"size\":%lld}",
+                     json_escape(extension_label(path)).c_str(), static_cast<long long>(st.size));
+        set_err("media_probe(%s): unsupported extension", path);
+        return;
+    }
+    pf_probe_info info;
+    const ProbeFailure failure = run_reader(path, *rule, st.size, &info);
+    if (failure != ProbeFailure::none)
+        report_failure(path, failure, st.size);
+    else
+        report_success(info, st.size);
+}
+
+}  // namespace
+
+int is_media_name(const char *name) {
+    const std::string_view n = view_of(name);
+    for (const char *suffix : {".m4a", ".mp3", ".mp4"})
+        if (ends_with_nocase(n, suffix)) return 1;
+    return 0;
+}
+
+std::int32_t bitrate_from_size(std::int64_t size, std::int64_t duration_s) {
+    if (size <= 0 || duration_s <= 0) return 0;
+    const auto s = static_cast<std::uint64_t>(size);
+    const auto d = static_cast<std::uint64_t>(duration_s);
+    const std::uint64_t q = s / d;
+    std::uint64_t r = s % d;
+    // size x 8 can exceed 64 bits, so the three extra quotient bits come from
+    // long division of the remainder; r < d <= 2^63 keeps r << 1 in range.
+    std::uint64_t low_bits = 0;
+    for (int i = 0; i < 3; ++i) {
+        r <<= 1;
+        low_bits <<= 1;
+        if (r >= d) {
+            r -= d;
+            low_bits |= 1;
+        }
+    }
+    constexpr auto kMax = static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max());
+    if (q > kMax * 1000 / 8 + 1) return std::numeric_limits<std::int32_t>::max();
+    const std::uint64_t kbps = (q * 8 + low_bits) / 1000;
+    return kbps > kMax ? std::numeric_limits<std::int32_t>::max() : static_cast<std::int32_t>(kbps);
+}
+
+}  // namespace pf
+
+extern "C" PF_API const char *media_probe(const char *path) {
+    try {
+        pf::probe_into_buffer(path);
+    } catch (...) {
+        // Escaping can only throw when memory runs out; the caller still gets
+        // an error object, never an exception.
+        pf::report_out_of_memory();
+    }
+    return pf::s_probe;
+}

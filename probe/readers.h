@@ -1,0 +1,65 @@
+// The container readers behind media_probe and what they hand back to it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+
+namespace pf {
+
+// True when all n bytes were read.
+inline bool read_exact(std::FILE *f, unsigned char *buf, std::size_t n) {
+    return std::fread(buf, 1, n, f) == n;
+}
+
+// Unsigned integers from file bytes, in the byte order the format stores.
+inline std::uint64_t big_endian(const unsigned char *p, int n) {
+    std::uint64_t v = 0;
+    for (int i = 0; i < n; ++i) v = (v << 8) | p[i];
+    return v;
+}
+inline std::uint64_t little_endian(const unsigned char *p, int n) {
+    std::uint64_t v = 0;
+    for (int i = n - 1; i >= 0; --i) v = (v << 8) | p[i];
+    return v;
+}
+
+// A reader's facts on success. mime and codec point to constant texts.
+struct pf_probe_info {
+    std::int64_t duration_s = 0;  // whole seconds, truncated toward zero
+    const char *mime = "";
+    const char *codec = "";
+    std::int32_t bitrate_kbps = 0;
+    bool derive_bitrate = false;  // the probe computes the bitrate from the file size
+};
+
+// Why a reader failed; each kind has one result text and one last-error text.
+enum class ProbeFailure { none, open_failed, no_movie_header, no_mp3_frames, not_wav, wav_no_fmt };
+
+// Each reader opens the file itself (only a regular file opens) and has
+// closed it again when it returns. mime is the type the probe chose from the
+// extension.
+ProbeFailure probe_iso(const char *path, const char *mime, pf_probe_info *out);
+ProbeFailure probe_mp3(const char *path, std::int64_t file_size, pf_probe_info *out);
+ProbeFailure probe_wav(const char *path, pf_probe_info *out);
+
+// One ISO box header as found in the file.
+struct pf_box {
+    std::uint32_t size = 0;   // the 32-bit size field (1 for a 64-bit size)
+    std::uint32_t type = 0;   // the four characters as a big-endian value
+    std::int64_t next = 0;    // the position just after the box
+    int header_len = 8;       // 8, or 16 with a 64-bit size
+};
+
+enum class BoxRead { ok, none, unusable };
+
+// Reads the header of the box at pos inside a container ending at end.
+// none: fewer than 8 bytes left or readable; unusable: the seek failed, the
+// 64-bit size is cut short or below 16, or the box would end after end.
+BoxRead pf_box_header(std::FILE *f, std::int64_t pos, std::int64_t end, pf_box *out);
+
+// Bitrate from the file size and play time: (size x 8 / duration) / 1000,
+// truncated, saturated to 32 bits; exact for every size and duration.
+std::int32_t bitrate_from_size(std::int64_t size, std::int64_t duration_s);
+
+}  // namespace pf
