@@ -1,0 +1,85 @@
+// Feed statistics: episode count, total media size, newest date, feed type
+// and channel title, read from the tables without rendering.
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <new>
+#include <string>
+
+#include "channel/channel.h"
+#include "checks/checks.h"
+#include "core/dates.h"
+#include "core/platform.h"
+#include "core/text.h"
+#include "episodes/episodes.h"
+#include "quorvane_podcastfeed.h"
+
+namespace pf {
+namespace {
+
+// Room for a channel title of 4095 bytes even when every byte is escaped
+// six-fold, so the object is never cut into invalid JSON.
+char s_out[32768];
+
+constexpr const char *kStatsFormat =
+    "{\"episodes\":%d,\"total_bytes\":%lld,\"newest_pubDate\":\"%s\",\"feed_type\":\"%s\",\"title\":\"%s\"}";
+
+// Sizes come from hosts and files; a sum beyond the 64-bit range stays at
+// the limit instead of wrapping.
+std::int64_t add_saturated(std::int64_t a, std::int64_t b) {
+    std::int64_t sum;
+    if (!__builtin_add_overflow(a, b, &sum)) return sum;
+    return b > 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
+}
+
+bool is_video_file(const char *file) {
+    const std::size_t n = std::strlen(file);
+    return n > 3 && compare_nocase(file + n - 4, ".mp4") == 0;
+}
+
+std::int64_t total_bytes() {
+    std::int64_t total = 0;
+    for (int i = 0; i < s_ep_n; ++i) total = add_saturated(total, s_eps[i].size);
+    return total;
+}
+
+const char *feed_type() {
+    for (int i = 0; i < s_ep_n; ++i)
+        if (is_video_file(s_eps[i].file)) return "video";
+    return "audio";
+}
+
+void write_stats(const char *newest, const char *title) {
+    std::snprintf(s_out, sizeof s_out, kStatsFormat, s_ep_n, static_cast<long long>(total_bytes()), newest,
+                  feed_type(), title);
+}
+
+}  // namespace
+
+const char *newest_pub_date() {
+    const char *newest = "";
+    std::int64_t newest_time = -1;
+    for (int i = 0; i < s_ep_n; ++i) {
+        std::int64_t t = 0;
+        if (parse_http_date(s_eps[i].pubDate, &t) == 0 && t > newest_time) {
+            newest_time = t;
+            newest = s_eps[i].pubDate;
+        }
+    }
+    return newest;
+}
+
+}  // namespace pf
+
+extern "C" PF_API const char *feed_stats_json(void) {
+    using namespace pf;
+    const char *title = channel_lookup("title");
+    try {
+        write_stats(json_escape(newest_pub_date()).c_str(), json_escape(view_of(title)).c_str());
+    } catch (const std::bad_alloc &) {
+        // The texts could not be escaped; the counts are still worth having.
+        write_stats("", "");
+    }
+    return s_out;
+}
