@@ -14,7 +14,7 @@ struct CalendarTime {
     int weekday;         // 0 = Sunday; output only
 };
 
-constexpr std::int64_t kUtcMax = 32536850399;  // 3000-12-31 23:59:59
+constexpr std::int64_t kUtcMax = 32535215999;  // 3000-12-31 23:59:59
 
 // Seconds to fields; false for t < 0 or t > kUtcMax.
 bool utc_fields(std::int64_t t, CalendarTime *out);

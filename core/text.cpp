@@ -1,0 +1,245 @@
+// Byte-string helpers: bounded copies, path pieces, URL, XML and JSON escaping,
+// growable heap texts, all aware of UTF-8 where a byte could be cut or lost.
+#include "core/text.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+
+#include "core/error.h"
+
+namespace pf {
+
+namespace {
+
+struct Utf8Step {
+    std::size_t length;  // bytes consumed: the whole character, or the maximal ill-formed prefix
+    bool valid;
+    char32_t code;
+};
+
+// Decodes one character at text[i]. An ill-formed sequence consumes its lead
+// byte and the continuation bytes that still fitted, so that each broken
+// sequence turns into exactly one replacement character.
+Utf8Step utf8_step(std::string_view text, std::size_t i) {
+    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
+    const unsigned char lead = byte(i);
+    if (lead < 0x80) return {1, true, lead};
+
+    std::size_t need = 0;
+    unsigned char lo = 0x80, hi = 0xBF;
+    char32_t code = 0;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        need = 1;
+        code = lead & 0x1F;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        need = 2;
+        code = lead & 0x0F;
+        if (lead == 0xE0) lo = 0xA0;
+        if (lead == 0xED) hi = 0x9F;  // surrogates are not characters
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        need = 3;
+        code = lead & 0x07;
+        if (lead == 0xF0) lo = 0x90;
+        if (lead == 0xF4) hi = 0x8F;  // nothing beyond U+10FFFF
+    } else {
+        return {1, false, 0};
+    }
+
+    std::size_t k = i + 1;
+    for (std::size_t n = 0; n < need; ++n, ++k) {
+        if (k >= text.size()) return {k - i, false, 0};
+        const unsigned char c = byte(k);
+        if (c < lo || c > hi) return {k - i, false, 0};
+        code = (code << 6) | (c & 0x3F);
+        lo = 0x80;
+        hi = 0xBF;
+    }
+    return {k - i, true, code};
+}
+
+constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
+
+// Room for an escaped copy of n bytes at `factor` bytes each, or 0 when the
+// size itself would overflow.
+std::size_t escaped_room(std::size_t n, std::size_t factor) {
+    if (n > (SIZE_MAX - 1) / factor) return 0;
+    return n * factor + 1;
+}
+
+HeapText alloc_text(std::size_t bytes) { return HeapText(static_cast<char *>(std::malloc(bytes))); }
+
+HeapText out_of_memory() {
+    set_err("out of memory");
+    return nullptr;
+}
+
+// Appends to a block sized for the worst case up front.
+struct Appender {
+    char *at;
+    void put(std::string_view s) {
+        std::memmove(at, s.data(), s.size());
+        at += s.size();
+    }
+    void put(char c) { *at++ = c; }
+};
+
+std::string_view xml_entity(char c) {
+    switch (c) {
+        case '&': return "&amp;";
+        case '<': return "&lt;";
+        case '>': return "&gt;";
+        case '"': return "&quot;";
+        case '\'': return "&apos;";
+        default: return {};
+    }
+}
+
+// XML 1.0 admits no C0 control but tab, LF and CR, not even as a reference.
+bool xml_forbidden_control(unsigned char c) { return c < 0x20 && c != '\t' && c != '\n' && c != '\r'; }
+
+}  // namespace
+
+bool copy_cut(char *dst, std::size_t cap, std::string_view src) {
+    if (cap == 0) return src.empty();
+    const bool fits = src.size() <= cap - 1;
+    std::size_t keep = fits ? src.size() : cap - 1;
+    if (!fits) {
+        // Step back to the lead byte of the character the cut falls in; drop
+        // that character only when it was valid and would be split.
+        std::size_t lead = keep;
+        while (lead > 0 && keep - lead < 3 && (static_cast<unsigned char>(src[lead]) & 0xC0) == 0x80) --lead;
+        if (lead < keep) {
+            const Utf8Step step = utf8_step(src, lead);
+            if (step.valid && lead + step.length > keep) keep = lead;
+        }
+    }
+    std::memmove(dst, src.data(), keep);
+    dst[keep] = '\0';
+    return fits;
+}
+
+const char *base_name(const char *path) {
+    if (!path) return "";
+    const char *slash = std::strrchr(path, '/');
+    const char *backslash = std::strrchr(path, '\\');
+    const char *last = slash > backslash ? slash : backslash;
+    return last ? last + 1 : path;
+}
+
+HeapText strip_ext(const char *text) {
+    const std::string_view whole = view_of(text);
+    const std::string_view name = base_name(text);
+    const std::size_t dot = name.rfind('.');
+    std::size_t keep = whole.size();
+    // A leading dot names a hidden file, not an extension.
+    if (dot != std::string_view::npos && dot > 0) keep = whole.size() - name.size() + dot;
+    HeapText out = alloc_text(keep + 1);
+    if (out) copy_cut(out.get(), keep + 1, whole.substr(0, keep));
+    return out;
+}
+
+HeapText pf_quote(const char *text) {
+    const std::string_view in = view_of(text);
+    const std::size_t room = escaped_room(in.size(), 3);
+    HeapText out = room ? alloc_text(room) : nullptr;
+    if (!out) return out_of_memory();
+    char *at = out.get();
+    for (const char ch : in) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        const bool unreserved = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                                c == '-' || c == '.' || c == '_' || c == '~';
+        if (unreserved) {
+            *at++ = ch;
+        } else {
+            std::snprintf(at, 4, "%%%02X", c);
+            at += 3;
+        }
+    }
+    *at = '\0';
+    return out;
+}
+
+HeapText xml_escape(const char *text) {
+    const std::string_view in = view_of(text);
+    const std::size_t room = escaped_room(in.size(), 6);
+    HeapText out = room ? alloc_text(room) : nullptr;
+    if (!out) return out_of_memory();
+    Appender app{out.get()};
+    for (std::size_t i = 0; i < in.size();) {
+        const Utf8Step step = utf8_step(in, i);
+        const std::string_view entity = xml_entity(in[i]);
+        if (!step.valid || step.code == 0xFFFE || step.code == 0xFFFF) {
+            app.put(kReplacement);
+        } else if (!entity.empty()) {
+            app.put(entity);
+        } else if (!xml_forbidden_control(static_cast<unsigned char>(in[i]))) {
+            app.put(in.substr(i, step.length));
+        }
+        i += step.length;
+    }
+    *app.at = '\0';
+    return out;
+}
+
+void json_escape_append(std::string &out, std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const Utf8Step step = utf8_step(text, i);
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (!step.valid) {
+            out += kReplacement;
+        } else if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c < 0x20) {
+            // The same short forms and upper-case hex as the library's JSON writer.
+            switch (c) {
+                case '\b': out += "\\b"; break;
+                case '\f': out += "\\f"; break;
+                case '\n': out += "\\n"; break;
+                case '\r': out += "\\r"; break;
+                case '\t': out += "\\t"; break;
+                default: {
+                    char esc[8];
+                    std::snprintf(esc, sizeof esc, "\\u%04X", c);
+                    out += esc;
+                }
+            }
+        } else {
+            out += text.substr(i, step.length);
+        }
+        i += step.length;
+    }
+}
+
+std::string json_escape(std::string_view text) {
+    std::string out;
+    json_escape_append(out, text);
+    return out;
+}
+
+int set_grow(char **slot, const char *text) {
+    const std::string_view in = view_of(text);
+    if (*slot && std::strlen(*slot) >= in.size()) {
+        copy_cut(*slot, in.size() + 1, in);
+        return 0;
+    }
+    const std::size_t room = in.size() <= 4094 ? 4096 : escaped_room(in.size(), 2) + 1;
+    // The new block is filled before the old one goes, as text may point into it.
+    HeapText fresh = room > 1 ? alloc_text(room) : nullptr;
+    if (fresh) copy_cut(fresh.get(), room, in);
+    std::free(*slot);
+    *slot = fresh.release();
+    return *slot ? 0 : -1;
+}
+
+bool is_valid_utf8(std::string_view text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const Utf8Step step = utf8_step(text, i);
+        if (!step.valid) return false;
+        i += step.length;
+    }
+    return true;
+}
+
+}  // namespace pf

@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, whatever the build and the tests need and this
+# machine lacks; does nothing when all is there.
+set -euo pipefail
+
+packages=(
+  cmake g++ make pkg-config rapidjson-dev libgtest-dev
+  gcc libxml2-utils
+  ffmpeg
+  g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 googletest
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo_cmd=""
+  [ "$(id -u)" -eq 0 ] || sudo_cmd="sudo"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo_cmd apt-get update -qq
+  $sudo_cmd apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

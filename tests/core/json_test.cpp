@@ -1,0 +1,114 @@
+// The strict JSON reader, member access and compact re-serialising.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/json.h"
+
+namespace {
+
+bool parses(const std::string &text) {
+    pf::JsonDoc doc;
+    return pf::json_parse(text.c_str(), &doc);
+}
+
+const std::string kDeepOpen(100000, '[');
+const std::string kDeepClose(100000, ']');
+
+}  // namespace
+
+TEST(JsonParse, AcceptsStandardJson) {
+    const char *const cases[] = {
+        "{\"a\":1}",
+        " [ 1 , -2.5e3 , true , false , null ] ",
+        "\"text\"",
+        "1.7976931348623157e308",
+        "{\"note\":\"\\uD83C\\uDFB5 \xF0\x9F\x8E\xB5 \\u00e9\"}",
+        "{\"a\":{\"b\":[{}]}}",
+    };
+    for (const char *text : cases) EXPECT_TRUE(parses(text)) << text;
+    EXPECT_TRUE(parses(kDeepOpen + kDeepClose)) << "deep but balanced nesting";
+}
+
+TEST(JsonParse, RefusesWhatStandardJsonRefuses) {
+    const char *const cases[] = {
+        "",
+        "   ",
+        "{",
+        "{\"a\":1} x",                // trailing text
+        "{\"a\":1}{}",
+        "\xEF\xBB\xBF{}",             // byte-order mark
+        "{\"a\":\"\\uDC00\"}",        // lone low surrogate
+        "{\"a\":\"\\uD800\"}",        // lone high surrogate
+        "{\"\\uDC00\":1}",            // in a member name too
+        "1.8e308",                    // overflows to infinity
+        "[-1.8e308]",
+        "[1e400]",
+        "{\"a\":\"\xFF\"}",           // not UTF-8
+        "{\"a\":\"\xED\xA0\x80\"}",   // encoded surrogate
+        "[1,]",
+        "{\"a\":1,}",
+        "{'a':1}",
+        "[NaN]",
+        "[01]",
+        "[\"a\x01\"]",                // raw control character
+        "/* c */ {}",
+    };
+    for (const char *text : cases) EXPECT_FALSE(parses(text)) << text;
+    EXPECT_FALSE(parses(kDeepOpen)) << "deep unbalanced nesting";
+    pf::JsonDoc doc;
+    EXPECT_FALSE(pf::json_parse(nullptr, &doc));
+}
+
+TEST(JsonMembers, FirstOfANameWinsAndWrongTypesCountAsAbsent) {
+    pf::JsonDoc doc;
+    ASSERT_TRUE(pf::json_parse(
+        "{\"n\":7.9,\"n\":2,\"s\":\"x\\u0000y\",\"big\":1e20,\"neg\":-1e20,\"str\":\"5\",\"nul\":null,"
+        "\"a\\u0000b\":1}",
+        &doc));
+    EXPECT_EQ(pf::json_int32(doc, "n"), 7);
+    EXPECT_EQ(pf::json_int64(doc, "n"), 7);
+    EXPECT_EQ(pf::json_string(doc, "s"), std::string_view("x\0y", 3));
+    EXPECT_EQ(pf::json_int32(doc, "big"), 2147483647);
+    EXPECT_EQ(pf::json_int64(doc, "big"), INT64_MAX);
+    EXPECT_EQ(pf::json_int64(doc, "neg"), INT64_MIN);
+    EXPECT_EQ(pf::json_int32(doc, "str"), std::nullopt);
+    EXPECT_EQ(pf::json_string(doc, "n"), std::nullopt);
+    EXPECT_EQ(pf::json_string(doc, "nul"), std::nullopt);
+    EXPECT_EQ(pf::json_member(doc, "missing"), nullptr);
+    EXPECT_EQ(pf::json_member(doc, "a"), nullptr) << "names compare by full length";
+    EXPECT_EQ(pf::json_member(doc, "N"), nullptr) << "names are case-sensitive";
+
+    pf::JsonDoc array;
+    ASSERT_TRUE(pf::json_parse("[1]", &array));
+    EXPECT_EQ(pf::json_member(array, "n"), nullptr);
+}
+
+TEST(JsonRewrite, WritesCompactTextWithTheWritersEscapes) {
+    const struct {
+        const char *text, *want;
+    } cases[] = {
+        {" { \"a\" : [ 1 , 2.5 , \"x\" ] , \"b\" : null } ", "{\"a\":[1,2.5,\"x\"],\"b\":null}"},
+        {"\"\\u00e9\\/\\u0001\\n\"", "\"\xC3\xA9/\\u0001\\n\""},
+        {"{\"a\":1,\"a\":2}", "{\"a\":1,\"a\":2}"},
+        {"18446744073709551615", "18446744073709551615"},
+    };
+    for (const auto &c : cases) {
+        std::string out = "stale";
+        EXPECT_TRUE(pf::json_rewrite(c.text, &out)) << c.text;
+        EXPECT_EQ(out, c.want) << c.text;
+    }
+    std::string deep;
+    EXPECT_TRUE(pf::json_rewrite((kDeepOpen + kDeepClose).c_str(), &deep));
+    EXPECT_EQ(deep, kDeepOpen + kDeepClose);
+}
+
+TEST(JsonRewrite, RefusesInvalidTextAndLeavesTheOutputAlone) {
+    const char *const cases[] = {"", "{\"a\":\"\\uDC00\"}", "1.8e308", "\xEF\xBB\xBF[]", "[1] 2", "{\"a\":\"\xC3\"}"};
+    for (const char *text : cases) {
+        std::string out = "stale";
+        EXPECT_FALSE(pf::json_rewrite(text, &out)) << text;
+        EXPECT_EQ(out, "stale") << text;
+    }
+    EXPECT_FALSE(pf::json_rewrite(kDeepOpen.c_str(), nullptr));
+}

@@ -1,0 +1,209 @@
+// Bounded copies, path pieces and the URL, XML and JSON escapers.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "core/error.h"
+#include "core/text.h"
+
+using pf::HeapText;
+
+namespace {
+
+std::string text_of(const HeapText &t) { return t ? std::string(t.get()) : std::string("<null>"); }
+
+}  // namespace
+
+TEST(CopyCut, CutsToCapacityWithoutSplittingACharacter) {
+    const struct {
+        const char *src;
+        std::size_t cap;
+        const char *want;
+        bool fits;
+    } cases[] = {
+        {"abc", 4, "abc", true},
+        {"abcd", 4, "abc", false},
+        {"", 1, "", true},
+        {"x", 1, "", false},
+        {"ab\xC3\xA9", 5, "ab\xC3\xA9", true},             // e-acute fits exactly
+        {"ab\xC3\xA9", 4, "ab", false},                    // cut inside e-acute: dropped whole
+        {"a\xE2\x82\xAC", 3, "a", false},                  // euro sign, cut after its first byte
+        {"a\xE2\x82\xAC", 4, "a", false},                  // cut after its second byte
+        {"a\xF0\x9F\x8E\xB5" "b", 5, "a", false},          // four-byte note, cut after three bytes
+        {"a\xF0\x9F\x8E\xB5" "b", 6, "a\xF0\x9F\x8E\xB5", false},
+        {"ab\x80\x80\x80", 4, "ab\x80", false},            // not UTF-8: cut by bytes as before
+        {"ab\xC3" "Z", 4, "ab\xC3", false},                // broken lead byte is no character
+    };
+    for (const auto &c : cases) {
+        char dst[16];
+        std::memset(dst, '#', sizeof dst);
+        EXPECT_EQ(pf::copy_cut(dst, c.cap, c.src), c.fits) << c.src;
+        EXPECT_STREQ(dst, c.want) << c.src << " cap " << c.cap;
+    }
+}
+
+TEST(CopyCut, AcceptsASourceInsideTheDestination) {
+    char buf[16] = "hello world";
+    pf::copy_cut(buf, std::string_view(buf + 6));
+    EXPECT_STREQ(buf, "world");
+    char same[8] = "abcdef";
+    pf::copy_cut(same, std::string_view(same));
+    EXPECT_STREQ(same, "abcdef");
+}
+
+TEST(BaseName, TakesTheTextAfterTheLastSeparatorOfEitherKind) {
+    const struct {
+        const char *path, *want;
+    } cases[] = {
+        {"C:\\media\\show/ep1.mp3", "ep1.mp3"},
+        {"/srv/a\\b\\ep2.mp3", "ep2.mp3"},
+        {"ep1.mp3", "ep1.mp3"},
+        {"/srv/media/", ""},
+        {"", ""},
+    };
+    for (const auto &c : cases) EXPECT_STREQ(pf::base_name(c.path), c.want) << c.path;
+    EXPECT_STREQ(pf::base_name(nullptr), "");
+    const char *path = "dir/x";
+    EXPECT_EQ(pf::base_name(path), path + 4) << "the result points into the argument";
+}
+
+TEST(StripExt, CutsTheExtensionOfTheLastComponentOnly) {
+    const struct {
+        const char *text, *want;
+    } cases[] = {
+        {"ep1.mp3", "ep1"},
+        {"archive.tar.gz", "archive.tar"},
+        {"noext", "noext"},
+        {".hidden", ".hidden"},
+        {"trailing.", "trailing"},
+        {"", ""},
+        {"/srv/show.v2/ep1.mp3", "/srv/show.v2/ep1"},
+        {"/srv/show.v2/ep1", "/srv/show.v2/ep1"},  // a dotted folder is no extension
+        {"C:\\pods.d\\ep", "C:\\pods.d\\ep"},
+        {"/srv/media/.env", "/srv/media/.env"},
+        {"/srv/media/.env.json", "/srv/media/.env"},
+    };
+    for (const auto &c : cases) EXPECT_EQ(text_of(pf::strip_ext(c.text)), c.want) << c.text;
+}
+
+TEST(PfQuote, PercentEncodesAllButUnreservedBytes) {
+    const struct {
+        const char *text, *want;
+    } cases[] = {
+        {"My Show/ep 1.mp3", "My%20Show%2Fep%201.mp3"},
+        {"AZaz09-._~", "AZaz09-._~"},
+        {"\xC3\xA9", "%C3%A9"},
+        {"100%\\x?", "100%25%5Cx%3F"},
+        {"\xFF\x01", "%FF%01"},
+        {"", ""},
+    };
+    for (const auto &c : cases) EXPECT_EQ(text_of(pf::pf_quote(c.text)), c.want) << c.text;
+    EXPECT_EQ(text_of(pf::pf_quote(nullptr)), "");
+}
+
+TEST(XmlEscape, EscapesSpecialBytesAndKeepsValidText) {
+    const struct {
+        const char *text, *want;
+    } cases[] = {
+        {"a & b < c > d \" e ' f", "a &amp; b &lt; c &gt; d &quot; e &apos; f"},
+        {"&amp;", "&amp;amp;"},
+        {"plain text", "plain text"},
+        {"tab\tlf\ncr\r", "tab\tlf\ncr\r"},
+        {"caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5", "caf\xC3\xA9 \xE2\x82\xAC \xF0\x9F\x8E\xB5"},
+        {"", ""},
+    };
+    for (const auto &c : cases) EXPECT_EQ(text_of(pf::xml_escape(c.text)), c.want) << c.text;
+    EXPECT_EQ(text_of(pf::xml_escape(nullptr)), "");
+}
+
+TEST(XmlEscape, NeverYieldsTextAnXmlParserRejects) {
+    const std::string fffd = "\xEF\xBF\xBD";
+    const struct {
+        const char *text;
+        std::string want;
+    } cases[] = {
+        {"a\x01" "b\x1F" "c\x7F", "abc\x7F"},            // C0 controls dropped, DEL allowed
+        {"a\x0B\x0C" "b", "ab"},
+        {"x\xFFy", "x" + fffd + "y"},                     // byte that never starts a character
+        {"x\xC3y", "x" + fffd + "y"},                     // truncated two-byte character
+        {"x\xE2\x82", "x" + fffd},                        // truncated three-byte character: one replacement
+        {"\xC0\xAF", fffd + fffd},                        // overlong '/'
+        {"\xED\xA0\x80", fffd + fffd + fffd},             // encoded surrogate
+        {"\xF4\x90\x80\x80", fffd + fffd + fffd + fffd},  // beyond U+10FFFF
+        {"\xEF\xBF\xBE\xEF\xBF\xBF", fffd + fffd},        // U+FFFE and U+FFFF are no characters
+        {"<\x80>", "&lt;" + fffd + "&gt;"},
+    };
+    for (const auto &c : cases) EXPECT_EQ(text_of(pf::xml_escape(c.text)), c.want) << c.text;
+}
+
+TEST(JsonEscape, EscapesQuotesBackslashesAndControls) {
+    const std::string fffd = "\xEF\xBF\xBD";
+    const struct {
+        std::string text, want;
+    } cases[] = {
+        {"say \"hi\"", "say \\\"hi\\\""},
+        {"C:\\dir", "C:\\\\dir"},
+        {"a/b", "a/b"},
+        {"\b\f\n\r\t", "\\b\\f\\n\\r\\t"},
+        {std::string("\x00\x01\x1F", 3), "\\u0000\\u0001\\u001F"},
+        {"\x7F caf\xC3\xA9", "\x7F caf\xC3\xA9"},
+        {"bad\xFF", "bad" + fffd},
+        {"cut\xE2\x82", "cut" + fffd},
+    };
+    for (const auto &c : cases) EXPECT_EQ(pf::json_escape(c.text), c.want) << c.text;
+
+    std::string out = "{\"k\":\"";
+    pf::json_escape_append(out, "v\"");
+    EXPECT_EQ(out, "{\"k\":\"v\\\"");
+}
+
+TEST(IsValidUtf8, AcceptsOnlyWellFormedCharacters) {
+    const struct {
+        const char *text;
+        bool valid;
+    } cases[] = {
+        {"", true},
+        {"ascii", true},
+        {"\xC3\xA9\xE2\x82\xAC\xF0\x9F\x8E\xB5\xF4\x8F\xBF\xBF", true},
+        {"\xEF\xBF\xBF", true},  // a noncharacter is still UTF-8
+        {"\xC3", false},
+        {"\xC1\xBF", false},
+        {"\xE0\x9F\xBF", false},
+        {"\xED\xB0\x80", false},
+        {"\xF0\x8F\xBF\xBF", false},
+        {"\xF5\x80\x80\x80", false},
+        {"\x80", false},
+    };
+    for (const auto &c : cases) EXPECT_EQ(pf::is_valid_utf8(c.text), c.valid) << c.text;
+}
+
+TEST(SetGrow, ReusesTheBlockWhileTheHeldTextIsLongEnough) {
+    char *slot = nullptr;
+    ASSERT_EQ(pf::set_grow(&slot, "hello"), 0);
+    EXPECT_STREQ(slot, "hello");
+    char *first = slot;
+
+    ASSERT_EQ(pf::set_grow(&slot, "abc"), 0);
+    EXPECT_STREQ(slot, "abc");
+    EXPECT_EQ(slot, first);
+
+    // Longer than the held text: a fresh block, as the held length is the only measure.
+    ASSERT_EQ(pf::set_grow(&slot, "abcdef"), 0);
+    EXPECT_STREQ(slot, "abcdef");
+
+    const std::string big(5000, 'x');
+    ASSERT_EQ(pf::set_grow(&slot, big.c_str()), 0);
+    EXPECT_EQ(std::string(slot), big);
+    std::free(slot);
+}
+
+TEST(SetGrow, AcceptsItsOwnTextOrAPartOfIt) {
+    char *slot = nullptr;
+    ASSERT_EQ(pf::set_grow(&slot, "abcdef"), 0);
+    ASSERT_EQ(pf::set_grow(&slot, slot + 2), 0);
+    EXPECT_STREQ(slot, "cdef");
+    ASSERT_EQ(pf::set_grow(&slot, slot), 0);
+    EXPECT_STREQ(slot, "cdef");
+    std::free(slot);
+}
