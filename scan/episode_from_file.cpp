@@ -1,0 +1,138 @@
+// One scanned media file becomes one episode record: its title cleaned from
+// the file name, its facts from the file status, the probe and its sidecar.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "core/dates.h"
+#include "core/json.h"
+#include "core/platform.h"
+#include "core/text.h"
+#include "quorvane_podcastfeed.h"
+#include "scan/scan.h"
+
+namespace pf {
+
+const char *const PF_CLEAN_PATTERNS[] = {
+    "(Official Music Video)", "(Official Video)", "(Lyric Video)", "(Official Audio)",
+    "(Audio)",                "[PIANO COVER]",    "(LIVE)",        nullptr,
+};
+
+namespace {
+
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+bool is_ascii_alnum(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+}
+
+// Video ids such as "[a1B2c3-D4e5]" are letters, digits and dashes; a bracket
+// holding anything else is probably part of the real title.
+bool is_tag_byte(char c) { return is_ascii_alnum(c) || c == '-'; }
+
+void drop_trailing_blanks(std::string &s) {
+    while (!s.empty() && is_blank(s.back())) s.pop_back();
+}
+
+// Every occurrence goes. The search resumes where the removed text was, so
+// text that slides into that place is looked at again, text before it is not.
+void remove_fragments(std::string &s) {
+    for (const char *const *pattern = PF_CLEAN_PATTERNS; *pattern; ++pattern) {
+        std::string_view fragment(*pattern);
+        for (auto pos = s.find(fragment); pos != std::string::npos; pos = s.find(fragment, pos))
+            s.erase(pos, fragment.size());
+    }
+}
+
+// Only the last bracket tag goes, and never one that starts the text: a
+// title made of a tag alone stays a title.
+void remove_bracket_tag(std::string &s) {
+    drop_trailing_blanks(s);
+    if (s.size() < 2 || s.back() != ']') return;
+    std::size_t close = s.size() - 1;
+    std::size_t open = s.rfind('[', close - 1);
+    if (open == std::string::npos || open == 0) return;
+    for (std::size_t i = open + 1; i < close; ++i)
+        if (!is_tag_byte(s[i])) return;
+    s.erase(open);
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+}
+
+// Leading blanks, then trailing blanks, one run of trailing dashes (the
+// "Artist - " left when the song part was a tag) and the blanks before it.
+void trim_title(std::string &s) {
+    std::size_t start = s.find_first_not_of(" \t");
+    if (start == std::string::npos) {
+        s.clear();
+        return;
+    }
+    s.erase(0, start);
+    drop_trailing_blanks(s);
+    while (!s.empty() && s.back() == '-') s.pop_back();
+    drop_trailing_blanks(s);
+}
+
+// Only the three scanned extensions reach this point.
+const char *mime_of(const char *name) {
+    static const struct {
+        const char *ext, *mime;
+    } kTypes[] = {{".m4a", "audio/x-m4a"}, {".mp3", "audio/mpeg"}, {".mp4", "video/mp4"}};
+    std::string_view n(name);
+    if (n.size() < 4) return "";
+    const char *ext = name + n.size() - 4;
+    for (const auto &t : kTypes)
+        if (compare_nocase(ext, t.ext) == 0) return t.mime;
+    return "";
+}
+
+void fill_from_status(const char *media_path, pf_episode &ep) {
+    FileStatus st;
+    if (file_status(media_path, &st) != 0) return;
+    ep.size = st.size;
+    fmt_rfc1123(st.mtime, ep.pubDate);
+}
+
+// The probe's size and MIME type are not taken: the file status and the
+// extension already gave them.
+void fill_from_probe(const char *media_path, pf_episode &ep) {
+    JsonDoc doc;
+    if (!json_parse(media_probe(media_path), &doc) || !doc.IsObject()) return;
+    if (std::optional<std::int64_t> d = json_int64(doc, "duration_s")) ep.duration_s = *d;
+    if (std::optional<std::string_view> c = json_string(doc, "codec")) copy_cut(ep.codec, *c);
+    if (std::optional<std::int32_t> b = json_int32(doc, "bitrate_kbps")) ep.bitrate_kbps = *b;
+}
+
+void fill_from_sidecar(const char *media_path, pf_episode &ep) {
+    char image[kSidecarImageCapacity] = "";
+    char author[kSidecarAuthorCapacity] = "";
+    sidecar_load(media_path, image, author);
+    copy_cut(ep.image, image);
+    copy_cut(ep.author, author);
+}
+
+}  // namespace
+
+std::string clean_title(const char *name) {
+    HeapText stem = strip_ext(name);
+    if (!stem) return {};
+    std::string s(stem.get());
+    remove_fragments(s);
+    remove_bracket_tag(s);
+    trim_title(s);
+    return s;
+}
+
+void ep_fill_from_file(const char *folder, const char *name, pf_episode &ep) {
+    // The full path, not the cut `file` field, reaches the file system: a
+    // cut path would name another file.
+    std::string media_path = media_path_of(folder, name);
+    copy_cut(ep.file, media_path);
+    copy_cut(ep.title, clean_title(name));
+    fill_from_status(media_path.c_str(), ep);
+    copy_cut(ep.mime, mime_of(name));
+    fill_from_probe(media_path.c_str(), ep);
+    fill_from_sidecar(media_path.c_str(), ep);
+}
+
+}  // namespace pf

@@ -1,0 +1,152 @@
+// Sidecar files: the small JSON object kept beside a media file, written and
+// read whole by the host and mined for artwork and author by the scan.
+#include <cstdint>
+#include <cstdio>
+#include <new>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "core/error.h"
+#include "core/json.h"
+#include "core/platform.h"
+#include "core/text.h"
+#include "quorvane_podcastfeed.h"
+#include "scan/scan.h"
+
+namespace pf {
+
+namespace {
+
+// The exported calls and the loader form the sidecar name in working texts of
+// these sizes; a name that does not fit is refused rather than cut, since a
+// cut name belongs to another file.
+constexpr std::size_t kHostSidecarNameCapacity = 3072;
+constexpr std::size_t kLoaderSidecarNameCapacity = 2048;
+
+constexpr std::int64_t kReadLimit = 65535;         // what feed_sidecar_read hands back
+constexpr std::int64_t kLoadLimit = 1024 * 1024;  // what the scan is willing to parse
+
+char s_sidecar_out[kReadLimit + 1];
+
+// The media path with the extension of its last component replaced by
+// ".json", so the sidecar always lies in the media file's own folder.
+// Empty only when memory runs out.
+std::string sidecar_name_of(const char *media_path) {
+    HeapText stem = strip_ext(media_path);
+    if (!stem) return {};
+    std::string name(stem.get());
+    name += ".json";
+    return name;
+}
+
+// The error number reported for a sidecar name too long to form; the system
+// would reject such a name for the same reason.
+unsigned long name_too_long_error() {
+    return static_cast<unsigned long>(std::errc::filename_too_long);
+}
+
+int sidecar_write(const char *media_path, const char *meta_json) {
+    if (!media_path || !*media_path || !meta_json || !*meta_json)
+        return fail("feed_sidecar_write: NULL args");
+    // Serialised before the file is touched, so a bad document or a lack of
+    // memory never costs the old sidecar.
+    std::string text;
+    if (!json_rewrite(meta_json, &text) || text.empty() || text.front() != '{')
+        return fail("feed_sidecar_write: meta_json is not a JSON object");
+    std::string name = sidecar_name_of(media_path);
+    if (name.empty()) return fail("feed_sidecar_write: out of memory");
+    if (name.size() >= kHostSidecarNameCapacity)
+        return fail("feed_sidecar_write: cannot write %s (win err %lu)", name.c_str(),
+                    name_too_long_error());
+    switch (replace_file(name.c_str(), text)) {
+        case ReplaceResult::ok:
+            break;
+        case ReplaceResult::open_failed:
+            return fail("feed_sidecar_write: cannot write %s (win err %lu)", name.c_str(),
+                        last_os_error());
+        case ReplaceResult::write_failed:
+            return fail("feed_sidecar_write: short write");
+    }
+    clear_err();
+    return 0;
+}
+
+// The size of an open stream, measured in 64 bits so that a file of 4 GiB or
+// more is never mistaken for a small one; -1 when it cannot be measured.
+std::int64_t stream_size(std::FILE *f) {
+    if (seek64(f, 0, SEEK_END) != 0) return -1;
+    std::int64_t size = tell64(f);
+    if (seek64(f, 0, SEEK_SET) != 0) return -1;
+    return size;
+}
+
+const char *sidecar_read(const char *media_path) {
+    s_sidecar_out[0] = '\0';
+    if (!media_path || !*media_path) {
+        set_err("feed_sidecar_read: NULL path");
+        return s_sidecar_out;
+    }
+    // A missing sidecar is no error: the last-error text stays as it was.
+    std::string name = sidecar_name_of(media_path);
+    if (name.empty() || name.size() >= kHostSidecarNameCapacity) return s_sidecar_out;
+    File f = open_for_read(name.c_str());
+    if (!f) return s_sidecar_out;
+    std::int64_t size = stream_size(f.get());
+    if (size < 1 || size > kReadLimit) {
+        set_err("feed_sidecar_read: bad size");
+        return s_sidecar_out;
+    }
+    auto want = static_cast<std::size_t>(size);
+    if (std::fread(s_sidecar_out, 1, want, f.get()) != want) {
+        s_sidecar_out[0] = '\0';
+        set_err("feed_sidecar_read: read error");
+        return s_sidecar_out;
+    }
+    s_sidecar_out[want] = '\0';
+    clear_err();
+    return s_sidecar_out;
+}
+
+}  // namespace
+
+int sidecar_load(const char *media_path, char (&image)[kSidecarImageCapacity],
+                 char (&author)[kSidecarAuthorCapacity]) {
+    try {
+        std::string name = sidecar_name_of(media_path);
+        if (name.empty() || name.size() >= kLoaderSidecarNameCapacity) return -1;
+        std::string text;
+        if (read_small_file(name.c_str(), kLoadLimit, &text) != 0 || text.empty()) return -1;
+        // The parser stops at a NUL byte, so one inside the file would hide
+        // whatever follows it from the strictness check.
+        if (text.find('\0') != std::string::npos) return -1;
+        JsonDoc doc;
+        if (!json_parse(text.c_str(), &doc) || !doc.IsObject()) return -1;
+        take_text_member(doc, "thumbnail", image);
+        take_text_member(doc, "author", author);
+        return 0;
+    } catch (const std::bad_alloc &) {
+        return -1;
+    }
+}
+
+}  // namespace pf
+
+extern "C" PF_API int feed_sidecar_write(const char *media_path, const char *meta_json) {
+    try {
+        return pf::sidecar_write(media_path, meta_json);
+    } catch (const std::bad_alloc &) {
+        return pf::fail("feed_sidecar_write: out of memory");
+    }
+}
+
+extern "C" PF_API const char *feed_sidecar_read(const char *media_path) {
+    try {
+        return pf::sidecar_read(media_path);
+    } catch (const std::bad_alloc &) {
+        // Only the name is built on the heap, so nothing was read yet: the
+        // sidecar could not be reached, which reads as missing.
+        return pf::s_sidecar_out;
+    }
+}

@@ -1,0 +1,102 @@
+// Folders and sidecars named as Windows hosts name them: drive letters,
+// backslashes, trailing and mixed separators. Spellings that only name the
+// folder on Windows are skipped elsewhere.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+
+#include "channel/channel.h"
+#include "episodes/episodes.h"
+#include "quorvane_podcastfeed.h"
+#include "support/temp_dir.h"
+#include "tests/scan/scan_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr bool kWindows = fs::path::preferred_separator == '\\';
+
+std::string backslashed(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+// A show folder with two episodes, a sidecar and a sub-folder that looks like
+// a media file, inside a folder whose name holds a dot.
+struct DottedShow {
+    pf_test::TempDir tmp;
+    std::string dir = tmp.file("media.d/my_show");
+    DottedShow() {
+        fs::create_directories(dir + "/extra.mp3");
+        pf_test::write_file(dir + "/ep1.mp3", scan_test::mp3_of_seconds(2));
+        pf_test::write_file(dir + "/ep2.mp3", scan_test::mp3_of_seconds(3));
+        pf_test::write_file(dir + "/ep2.json", R"({"thumbnail":"https://img.test/ep2.jpg","author":"Ann"})");
+    }
+};
+
+TEST(WindowsFolderScan, EverySpellingOfTheFolderGivesTheSameFeed) {
+    DottedShow show;
+    struct Case {
+        std::string dir;
+        std::string folder_text;  // the folder as episode files carry it
+        bool windows_only;
+    };
+    const std::string back = backslashed(show.dir);
+    const Case cases[] = {
+        {show.dir + "//", show.dir, false},
+        {back, back, true},
+        {back + "\\", back, true},
+        {back + "\\/\\", back, true},
+        {back + "/", back, true},
+        {show.dir + "\\", show.dir, true},
+    };
+    for (const auto &c : cases) {
+        if (c.windows_only && !kWindows) continue;
+        ASSERT_EQ(feed_episode_scan(c.dir.c_str(), nullptr), 0) << c.dir << ": " << feed_last_error();
+        ASSERT_EQ(feed_episode_count(), 2) << c.dir;
+        EXPECT_EQ(std::string(pf::s_eps[0].file), c.folder_text + "/ep1.mp3") << c.dir;
+        EXPECT_EQ(std::string(pf::s_eps[1].file), c.folder_text + "/ep2.mp3") << c.dir;
+        EXPECT_GT(pf::s_eps[0].size, 0) << c.dir;
+        EXPECT_STREQ(pf::s_eps[1].image, "https://img.test/ep2.jpg") << c.dir;
+        EXPECT_STREQ(pf::s_eps[1].author, "Ann") << c.dir;
+        EXPECT_STREQ(pf::channel_lookup("title"), "My Show") << c.dir;
+        EXPECT_STREQ(pf::channel_lookup("artwork"), "https://img.test/ep2.jpg") << c.dir;
+        EXPECT_STREQ(pf::s_url_local_root, c.folder_text.c_str()) << c.dir;
+    }
+}
+
+TEST(WindowsFolderScan, AFileOrAMissingFolderCannotBeListed) {
+    DottedShow show;
+    for (const std::string &dir : {show.dir + "/ep1.mp3", show.dir + "/ep1.mp3/", show.dir + "/missing\\"}) {
+        EXPECT_EQ(feed_episode_scan(dir.c_str(), nullptr), -1) << dir;
+        EXPECT_EQ(std::string(feed_last_error()), "feed_episode_scan: cannot open dir " + dir);
+    }
+}
+
+TEST(WindowsSidecars, StayInTheMediaFilesFolderWhateverTheSeparators) {
+    DottedShow show;
+    struct Case {
+        std::string media;
+        bool windows_only;
+    };
+    const Case cases[] = {
+        {show.dir + "/ep3.mp3", false},
+        {backslashed(show.dir) + "\\ep3.mp3", true},
+        {backslashed(show.dir) + "/ep3.mp3", true},
+        {show.dir + "\\ep3", true},
+    };
+    int round = 0;
+    for (const auto &c : cases) {
+        if (c.windows_only && !kWindows) continue;
+        const std::string meta = "{\"round\":" + std::to_string(++round) + "}";
+        ASSERT_EQ(feed_sidecar_write(c.media.c_str(), meta.c_str()), 0) << c.media << ": " << feed_last_error();
+        EXPECT_EQ(pf_test::read_file(show.dir + "/ep3.json"), meta) << c.media;
+        EXPECT_STREQ(feed_sidecar_read(c.media.c_str()), meta.c_str()) << c.media;
+        EXPECT_FALSE(fs::exists(show.tmp.file("media.json"))) << c.media;
+    }
+}
+
+}  // namespace
