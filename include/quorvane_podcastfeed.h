@@ -28,12 +28,14 @@
 #  define PF_API __attribute__((visibility("default")))
 #endif
 
-/* Artwork used when neither the channel nor any sidecar names one: a stable
- * placeholder image that hosts can recognise and replace. */
-#define PF_DEFAULT_ARTWORK_URL "http://localhost:8080/artwork.png"
+/* Artwork used when neither the channel nor any sidecar names one. It lies on
+ * the domain reserved for examples, so hosts and directories recognise it as a
+ * placeholder to be replaced. */
+#define PF_DEFAULT_ARTWORK_URL "https://example.com/artwork.png"
 
 /* Origin of the public enclosure URLs when a scan is given no base_url: the
- * scanned folder's path is appended, so serving the distribution root on
+ * scanned folder's path (below /data/dist/ when it lies there, else whole),
+ * each segment percent-encoded, is appended to it, so serving that root on
  * port 8080 of the same machine makes every enclosure downloadable. */
 #define PF_DEFAULT_ORIGIN "http://localhost:8080"
 
@@ -109,7 +111,9 @@ PF_API const char *media_probe(const char *path);
 /* Replaces the whole feed with the .mp3/.m4a/.mp4 files of dir (up to 4096, in
  * byte order of their names), with channel defaults and URL settings derived
  * from the folder. config_json may be NULL, "" or an object with
- * "playlist_name", "base_url", "local_root". */
+ * "playlist_name", "base_url", "local_root". Overwrites the media_probe result;
+ * URL overrides stay. On a failure after the listing the episode table is
+ * already empty. */
 PF_API int feed_episode_scan(const char *dir, const char *config_json);
 
 /* Stores meta_json (a JSON object) as the sidecar of media_path: the file
