@@ -143,11 +143,13 @@ PF_API int feed_generate_to(const char *path);
 PF_API int feed_validate(void);
 
 /* Validates as feed_validate does and returns the outcome of every rule as a
- * JSON object text. Valid until the next feed_validate_report_json. */
+ * JSON array text of {"rule","ok","detail"} objects. Valid until the next
+ * feed_validate_report_json. */
 PF_API const char *feed_validate_report_json(void);
 
-/* A JSON summary of the feed (episode count, sizes, play time, newest date).
- * Never fails. Valid until the next feed_stats_json. */
+/* A JSON summary of the feed: "episodes", "total_bytes", "newest_pubDate",
+ * "feed_type" ("audio" or "video") and the channel "title". Never fails.
+ * Valid until the next feed_stats_json. */
 PF_API const char *feed_stats_json(void);
 
 /* Compares the current feed with an earlier feed file and returns the counts
