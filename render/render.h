@@ -5,10 +5,24 @@
 
 namespace pf {
 
+// feed_build's failures. A larger buffer cures only the first.
+constexpr int kBuildOverflow = -1;
+constexpr int kBuildOutOfMemory = -2;
+
 // Writes the whole document into buffer[capacity]. 0 when it and its NUL fit;
-// -1 with "feed_build: buffer overflow" set otherwise.
+// kBuildOverflow with "feed_build: buffer overflow" set otherwise (the buffer
+// then holds the first capacity - 1 bytes of the document); kBuildOutOfMemory
+// with "out of memory" set when an escaped copy of a value could not be made.
+// Stores each episode's derived enclosure URL and GUID in its record.
 int feed_build(char *buffer, std::uint64_t capacity);
 
+// Renders into the feed buffer, doubling it until the document fits. The
+// document (in s_genbuf, valid until the next rendering), or nullptr with the
+// reason set when memory runs out; the old buffer then stays as it was.
+const char *render_feed();
+
+// The feed buffer: a malloc block of s_gensz bytes, absent (nullptr, 0) until
+// the first rendering. It only ever grows and is never released.
 extern char *s_genbuf;
 extern std::uint64_t s_gensz;
 

@@ -1,0 +1,201 @@
+// The RSS document writer: the channel head, one item per episode and the
+// closing tags, written in one pass into the caller's buffer.
+#include <cstdarg>
+#include <cstdio>
+#include <initializer_list>
+
+#include "channel/channel.h"
+#include "core/dates.h"
+#include "core/error.h"
+#include "core/platform.h"
+#include "core/text.h"
+#include "episodes/episodes.h"
+#include "quorvane_podcastfeed.h"
+#include "render/render.h"
+
+namespace pf {
+
+namespace {
+
+constexpr std::size_t kBaseUrlCapacity = 2048;
+
+// Writes formatted pieces one after another. A piece that does not fit whole
+// (with room left for the NUL) stops the document: vsnprintf has then cut it,
+// so the buffer holds the longest prefix that fits, and joining several pieces
+// into one format call changes neither the outcome nor the bytes.
+class Appender {
+public:
+    Appender(char *buffer, std::uint64_t capacity) : buffer_(buffer), capacity_(capacity) {}
+
+    __attribute__((format(printf, 2, 3))) bool put(const char *fmt, ...) {
+        const std::uint64_t room = capacity_ - length_;
+        std::va_list args;
+        va_start(args, fmt);
+        const int n = std::vsnprintf(buffer_ + length_, static_cast<std::size_t>(room), fmt, args);
+        va_end(args);
+        if (n < 0 || static_cast<std::uint64_t>(n) >= room) {
+            set_err("feed_build: buffer overflow");
+            return false;
+        }
+        length_ += static_cast<std::uint64_t>(n);
+        return true;
+    }
+
+private:
+    char *buffer_;
+    std::uint64_t capacity_;
+    std::uint64_t length_ = 0;
+};
+
+// A value as the document shows it: the stored text itself when escaping
+// would not change it, which is the common case, or an escaped copy it owns.
+class XmlText {
+public:
+    // False (xml_escape has set "out of memory") when a copy cannot be made.
+    bool set(const char *text) {
+        if (is_plain(text)) {
+            copy_.reset();
+            text_ = text;
+            return true;
+        }
+        copy_ = xml_escape(text);
+        text_ = copy_.get();
+        return text_ != nullptr;
+    }
+    const char *get() const { return text_; }
+    explicit operator bool() const { return text_ != nullptr; }
+
+private:
+    // Printable ASCII other than the five reserved bytes passes escaping
+    // unchanged; anything else goes through xml_escape.
+    static bool is_plain(const char *text) {
+        for (const char *p = text; *p; ++p) {
+            const unsigned char c = static_cast<unsigned char>(*p);
+            if (c < 0x20 || c >= 0x7F || c == '&' || c == '<' || c == '>' || c == '"' || c == '\'') return false;
+        }
+        return true;
+    }
+
+    HeapText copy_;
+    const char *text_ = nullptr;
+};
+
+struct Escape {
+    XmlText *slot;
+    const char *text;
+};
+
+// Fills every slot; false as soon as one cannot be made. Slots own their
+// copies, so nothing leaks whichever way the document ends.
+bool escape_all(std::initializer_list<Escape> escapes) {
+    for (const Escape &e : escapes)
+        if (!e.slot->set(e.text)) return false;
+    return true;
+}
+
+// A set value wins; a missing key and an empty value both give the default.
+const char *channel_value_or(const char *key, const char *fallback) {
+    const char *value = channel_lookup(key);
+    return value && *value ? value : fallback;
+}
+
+// The channel's values as the document shows them. The texts made here (the
+// current time, the cut base URL) live beside the values that may point at them.
+struct ChannelTexts {
+    char now[kDateCapacity];
+    char base[kBaseUrlCapacity];
+    XmlText title, link, description, language, build_date, author, artwork, category, explicit_;
+};
+
+bool escape_channel(ChannelTexts &c) {
+    fmt_rfc1123(now_utc(), c.now);
+    // Only the first 2047 bytes of the base URL reach the document; an unset
+    // base reads as the empty text.
+    copy_cut(c.base, s_url_base ? s_url_base : "");
+    return escape_all({
+        {&c.title, channel_value_or("title", "My Music")},
+        {&c.link, c.base},
+        {&c.description, channel_value_or("description", "Personal audio playlist")},
+        {&c.language, channel_value_or("language", "en")},
+        {&c.build_date, channel_value_or("lastBuildDate", c.now)},
+        // The author default is the title's literal, not the channel's title.
+        {&c.author, channel_value_or("author", "My Music")},
+        {&c.artwork, channel_value_or("artwork", PF_DEFAULT_ARTWORK_URL)},
+        {&c.category, channel_value_or("category", "Music")},
+        {&c.explicit_, channel_value_or("explicit", "false")},
+    });
+}
+
+bool put_channel_head(Appender &out, const ChannelTexts &c) {
+    return out.put(
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+        "<rss version=\"2.0\" \n"
+        "  xmlns:itunes=\"http://www.itunes.com/dtds/podcast-1.0.dtd\"\n"
+        "  xmlns:atom=\"http://www.w3.org/2005/Atom\">\n"
+        "  <channel>\n"
+        "    <title>%s</title>\n"
+        "    <link>%s</link>\n"
+        "    <description>%s</description>\n"
+        "    <language>%s</language>\n"
+        "    <lastBuildDate>%s</lastBuildDate>\n"
+        "    <atom:link href=\"%s/feed.xml\" rel=\"self\" type=\"application/rss+xml\" />\n"
+        "    <itunes:author>%s</itunes:author>\n"
+        "    <itunes:image href=\"%s\" />\n"
+        "    <itunes:summary>%s</itunes:summary>\n"
+        "    <itunes:category text=\"%s\" />\n"
+        "    <itunes:explicit>%s</itunes:explicit>\n"
+        "    <itunes:type>episodic</itunes:type>\n",
+        c.title.get(), c.link.get(), c.description.get(), c.language.get(), c.build_date.get(),
+        c.link.get(), c.author.get(), c.artwork.get(), c.description.get(), c.category.get(),
+        c.explicit_.get());
+}
+
+// A URL the host set is published even when the file is not reachable from
+// here; a derived one only while the file can be examined.
+bool has_enclosure(const pf_episode &e) {
+    FileStatus status;
+    return e.url_explicit || file_status(e.file, &status) == 0;
+}
+
+// The image and author lines are written whole, however long their escaped
+// values grow, so an element is never cut open.
+int put_item(Appender &out, pf_episode &e) {
+    ep_derive_urls(e);
+    XmlText title, url, guid, pub_date, image, author;
+    if (!escape_all({{&title, e.title}, {&url, e.url}, {&guid, e.guid}, {&pub_date, e.pubDate}}))
+        return kBuildOutOfMemory;
+    if ((e.image[0] && !image.set(e.image)) || (e.author[0] && !author.set(e.author))) return kBuildOutOfMemory;
+    char duration[kDurationCapacity];
+    fmt_duration_local(e.duration_s, duration);
+
+    const bool fits =
+        out.put("    <item>\n      <title>%s</title>\n", title.get()) &&
+        (!has_enclosure(e) ||
+         out.put("      <enclosure url=\"%s\" type=\"%s\" length=\"%lld\" />\n", url.get(), e.mime,
+                 static_cast<long long>(e.size))) &&
+        out.put("      <guid isPermaLink=\"false\">%s</guid>\n"
+                "      <pubDate>%s</pubDate>\n"
+                "      <itunes:duration>%s</itunes:duration>\n"
+                "      <itunes:explicit>false</itunes:explicit>",
+                guid.get(), pub_date.get(), duration) &&
+        (!image || out.put("\n      <itunes:image href=\"%s\" />", image.get())) &&
+        (!author || out.put("\n      <itunes:author>%s</itunes:author>", author.get())) &&
+        out.put("\n    </item>\n");
+    return fits ? 0 : kBuildOverflow;
+}
+
+}  // namespace
+
+int feed_build(char *buffer, std::uint64_t capacity) {
+    ChannelTexts channel;
+    if (!escape_channel(channel)) return kBuildOutOfMemory;
+    Appender out(buffer, capacity);
+    if (!put_channel_head(out, channel)) return kBuildOverflow;
+    for (int i = 0; i < s_ep_n; ++i) {
+        const int rc = put_item(out, s_eps[i]);
+        if (rc != 0) return rc;
+    }
+    return out.put("  </channel>\n</rss>") ? 0 : kBuildOverflow;
+}
+
+}  // namespace pf

@@ -1,0 +1,77 @@
+// The feed buffer and the two ways the rendered feed leaves the library: as
+// text in memory and as a file that replaces the published one.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+#include "core/error.h"
+#include "core/platform.h"
+#include "quorvane_podcastfeed.h"
+#include "render/render.h"
+
+namespace pf {
+
+char *s_genbuf = nullptr;
+std::uint64_t s_gensz = 0;
+
+namespace {
+
+constexpr std::uint64_t kFirstCapacity = 65536;
+
+// The contents need not survive a growth step (the next attempt renders
+// afresh), so a new block replaces the old one without copying. When memory
+// cannot be had the old buffer and its size stay as they were.
+bool set_capacity(std::uint64_t capacity) {
+    if (capacity > SIZE_MAX) return false;
+    char *fresh = static_cast<char *>(std::malloc(static_cast<std::size_t>(capacity)));
+    if (!fresh) return false;
+    std::free(s_genbuf);
+    s_genbuf = fresh;
+    s_gensz = capacity;
+    return true;
+}
+
+const char *growth_failed() {
+    set_err("feed_generate: buffer growth failed");
+    return nullptr;
+}
+
+}  // namespace
+
+const char *render_feed() {
+    if (!s_genbuf && !set_capacity(kFirstCapacity)) return growth_failed();
+    // A document is bounded by the tables' capacities, so doubling ends
+    // either in a fit or in memory running out; no attempt count could be
+    // right for every feed.
+    for (;;) {
+        const int rc = feed_build(s_genbuf, s_gensz);
+        if (rc == 0) return s_genbuf;
+        if (rc != kBuildOverflow) return nullptr;
+        if (s_gensz > UINT64_MAX / 2 || !set_capacity(s_gensz * 2)) return growth_failed();
+    }
+}
+
+}  // namespace pf
+
+extern "C" PF_API const char *feed_generate(void) {
+    const char *document = pf::render_feed();
+    return document ? document : "";
+}
+
+extern "C" PF_API int feed_generate_to(const char *path) {
+    if (!path || !*path) return pf::fail("feed_generate_to: NULL path");
+    const char *document = pf::render_feed();
+    if (!document) return pf::fail("feed_generate_to: generate failed: %s", pf::s_err);
+    switch (pf::replace_file(path, std::string_view(document, std::strlen(document)))) {
+        case pf::ReplaceResult::ok:
+            break;
+        case pf::ReplaceResult::open_failed:
+            return pf::fail("feed_generate_to: cannot open %s for write (win err %lu)", path,
+                            pf::last_os_error());
+        case pf::ReplaceResult::write_failed:
+            return pf::fail("feed_generate_to: short write to %s", path);
+    }
+    pf::clear_err();
+    return 0;
+}

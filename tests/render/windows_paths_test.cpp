@@ -1,0 +1,72 @@
+// Publishing the feed to paths written as Windows hosts write them, and the
+// system error numbers each system reports when the file cannot be written.
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "tests/render/render_state.h"
+
+namespace pf_test {
+namespace {
+
+constexpr bool kWindows = std::filesystem::path::preferred_separator == '\\';
+
+std::string backslashed(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+class WindowsFeedOutput : public RenderTest {
+protected:
+    void SetUp() override {
+        RenderTest::SetUp();
+        ASSERT_EQ(feed_channel_set("lastBuildDate", kBuildDate), 0);
+        ASSERT_EQ(feed_channel_set("title", "Show"), 0);
+        std::filesystem::create_directories(dir() + "/pub.d/folder");
+    }
+};
+
+TEST_F(WindowsFeedOutput, WritesThroughEverySpellingOfThePath) {
+    struct Case {
+        std::string path;
+        bool windows_only;
+    };
+    const Case cases[] = {
+        {dir() + "/pub.d/feed.xml", false},
+        {dir() + "//pub.d//feed.xml", false},
+        {backslashed(dir()) + "\\pub.d\\feed.xml", true},
+        {backslashed(dir()) + "\\pub.d/feed.xml", true},
+        {dir() + "/pub.d\\feed.xml", true},
+    };
+    const std::string expected = feed_generate();
+    ASSERT_FALSE(expected.empty());
+    for (const auto &c : cases) {
+        if (c.windows_only && !kWindows) continue;
+        write("pub.d/feed.xml", "an older feed");
+        ASSERT_EQ(feed_generate_to(c.path.c_str()), 0) << c.path << ": " << feed_last_error();
+        EXPECT_EQ(read_file(dir() + "/pub.d/feed.xml"), expected) << c.path;
+    }
+}
+
+// The numbers are the system's own: Win32 error codes on Windows, errno
+// values elsewhere.
+TEST_F(WindowsFeedOutput, AnUnwritablePathReportsTheSystemsOwnErrorNumber) {
+    const struct {
+        std::string path;
+        unsigned long windows_error, posix_error;
+    } cases[] = {
+        {dir() + "/missing/feed.xml", 3 /* ERROR_PATH_NOT_FOUND */,
+         static_cast<unsigned long>(std::errc::no_such_file_or_directory)},
+        {dir() + "/pub.d/folder", 5 /* ERROR_ACCESS_DENIED */, static_cast<unsigned long>(std::errc::is_a_directory)},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(feed_generate_to(c.path.c_str()), -1) << c.path;
+        const unsigned long code = kWindows ? c.windows_error : c.posix_error;
+        EXPECT_EQ(std::string(feed_last_error()),
+                  "feed_generate_to: cannot open " + c.path + " for write (win err " + std::to_string(code) + ")");
+    }
+}
+
+}  // namespace
+}  // namespace pf_test
