@@ -114,7 +114,8 @@ bool copy_cut(char *dst, std::size_t cap, std::string_view src) {
             if (step.valid && lead + step.length > keep) keep = lead;
         }
     }
-    std::memmove(dst, src.data(), keep);
+    // An empty view may carry a null pointer, which memmove must never see.
+    if (keep > 0) std::memmove(dst, src.data(), keep);
     dst[keep] = '\0';
     return fits;
 }

@@ -52,6 +52,12 @@ TEST(CopyCut, AcceptsASourceInsideTheDestination) {
     EXPECT_STREQ(same, "abcdef");
 }
 
+TEST(CopyCut, TakesTheEmptyViewOfANullText) {
+    char dst[4] = "abc";
+    EXPECT_TRUE(pf::copy_cut(dst, pf::view_of(nullptr)));
+    EXPECT_STREQ(dst, "");
+}
+
 TEST(BaseName, TakesTheTextAfterTheLastSeparatorOfEitherKind) {
     const struct {
         const char *path, *want;
