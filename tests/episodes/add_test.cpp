@@ -118,6 +118,8 @@ TEST_F(AddEpisode, FillsSizeAndProbedFactsFromAnExistingFile) {
 // A path cut to the field names another file; that file's facts must not be
 // taken for the episode's.
 TEST_F(AddEpisode, CutPathIsStoredButNotProbed) {
+    if (std::filesystem::path::preferred_separator == '\\')
+        GTEST_SKIP() << "Windows' ANSI file calls stop at MAX_PATH (260 bytes) unless the host opts into long paths";
     std::string folder = dir();
     while (folder.size() < 1023 - 200) folder += "/" + std::string(150, 'd');
     std::filesystem::create_directories(folder);

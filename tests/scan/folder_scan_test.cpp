@@ -75,6 +75,8 @@ TEST(FolderScan, BadArgumentsFailBeforeAnythingChanges) {
 }
 
 TEST(FolderScan, AFolderNameTooLongToListIsRefusedNotCut) {
+    if (std::filesystem::path::preferred_separator == '\\')
+        GTEST_SKIP() << "Windows' ANSI file calls stop at MAX_PATH (260 bytes) unless the host opts into long paths";
     TempDir tmp;
     std::string longest = scan_test::deep_folder(tmp, 1197);
     write_file(longest + "/ep.mp3", "");
@@ -107,7 +109,10 @@ TEST(FolderScan, MediaNamesBecomeEpisodesInByteOrder) {
     fs::create_directory(show.file("x.mp3"));
     fs::create_directory(show.file("clip.mp4"));
     ASSERT_EQ(feed_episode_scan(show.dir.c_str(), nullptr), 0);
-    EXPECT_EQ(episode_files(), (std::vector<std::string>{".mp3", "10.mp3", "2.mp3", "A.mp3", "a.MP3", "b.mp3", "e.m4a"}));
+    std::vector<std::string> expected = {".mp3", "10.mp3", "2.mp3", "A.mp3", "a.MP3", "b.mp3", "e.m4a"};
+    // A file system that ignores case (Windows) holds A.mp3 and a.MP3 as one file.
+    if (fs::equivalent(show.file("A.mp3"), show.file("a.MP3"))) expected.erase(expected.begin() + 4);
+    EXPECT_EQ(episode_files(), expected);
     // Neither the sub-folder clip.mp4 nor the non-media names make a video feed.
     EXPECT_EQ(channel("description"), "Personal audio playlist");
 }
@@ -285,6 +290,8 @@ TEST(FolderScan, EpisodesCarryFileFactsProbeResultsAndSidecarMembers) {
 }
 
 TEST(FolderScan, ALongFolderCutsTheFileTextButNotThePathUsed) {
+    if (std::filesystem::path::preferred_separator == '\\')
+        GTEST_SKIP() << "Windows' ANSI file calls stop at MAX_PATH (260 bytes) unless the host opts into long paths";
     TempDir tmp;
     std::string folder = scan_test::deep_folder(tmp, 1150);
     std::string bytes = scan_test::mp3_of_seconds(3);

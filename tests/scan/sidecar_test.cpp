@@ -72,12 +72,15 @@ TEST(SidecarWrite, NameReplacesOnlyTheLastComponentsExtension) {
         {"show.d/ep3", "show.d/ep3.json"},
         {"show.d/ep 4 \"q\".mp3", "show.d/ep 4 \"q\".json"},
     };
+    // Windows names cannot hold a quotation mark.
+    const bool quotes_allowed = fs::path::preferred_separator == '/';
     for (const auto &c : cases) {
+        if (!quotes_allowed && std::string(c.media).find('"') != std::string::npos) continue;
         ASSERT_EQ(feed_sidecar_write(dir.file(c.media).c_str(), "{\"k\":1}"), 0) << c.media;
         EXPECT_EQ(read_file(dir.file(c.sidecar)), "{\"k\":1}") << c.media;
     }
     EXPECT_EQ(count_entries(dir.path()), 5);  // four sidecars and the folder
-    EXPECT_EQ(count_entries(dir.file("show.d")), 2);
+    EXPECT_EQ(count_entries(dir.file("show.d")), quotes_allowed ? 2 : 1);
 }
 
 TEST(SidecarWrite, RefusesBadArgumentsAndLeavesTheOldSidecar) {
@@ -122,6 +125,8 @@ TEST(SidecarWrite, AnUnwritablePlaceFailsWithItsNameAndChangesNothing) {
 // Names one byte too long for their working texts: cut, they would name the
 // neighbour "ep.jso" in the same folder.
 TEST(SidecarNames, ANameThatDoesNotFitIsNeverUsedCut) {
+    if (std::filesystem::path::preferred_separator == '\\')
+        GTEST_SKIP() << "Windows' ANSI file calls stop at MAX_PATH (260 bytes) unless the host opts into long paths";
     TempDir dir;
     std::string host_folder = scan_test::deep_folder(dir, 3072 - 8);
     std::string media = host_folder + "/ep.mp3";

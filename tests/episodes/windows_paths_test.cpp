@@ -1,0 +1,56 @@
+// Episodes added with files named as Windows hosts name them: the file's
+// facts come from the file whatever the separators. Spellings that only name
+// the file on Windows are skipped elsewhere.
+#include <algorithm>
+#include <filesystem>
+#include <string>
+
+#include "support/media_builders.h"
+#include "tests/episodes/episode_state.h"
+
+namespace pf_test {
+namespace {
+
+constexpr bool kWindows = std::filesystem::path::preferred_separator == '\\';
+
+std::string backslashed(std::string path) {
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
+}
+
+class WindowsEpisodePaths : public EpisodeTest {};
+
+TEST_F(WindowsEpisodePaths, FileFactsComeFromTheFileWhateverTheSeparators) {
+    const std::string show = dir() + "/my.show";
+    std::filesystem::create_directories(show);
+    const std::string mp3 = mpeg_frames(MpegFrame{}, 400);
+    write("my.show/Ep 1.mp3", mp3);
+    struct Case {
+        std::string file;
+        bool exists;
+        bool windows_only;
+    };
+    const Case cases[] = {
+        {show + "/Ep 1.mp3", true, false},
+        {show + "//Ep 1.mp3", true, false},
+        {backslashed(show) + "\\Ep 1.mp3", true, true},
+        {backslashed(show) + "/Ep 1.mp3", true, true},
+        {show + "\\Ep 1.mp3", true, true},
+        // A trailing separator names a folder, and there is none.
+        {show + "/Ep 1.mp3/", false, false},
+        {backslashed(show) + "\\Ep 1.mp3\\", false, true},
+    };
+    for (const auto &c : cases) {
+        if (c.windows_only && !kWindows) continue;
+        reset_episode_state();
+        ASSERT_EQ(add(c.file), 0) << c.file << ": " << feed_last_error();
+        const pf::pf_episode &e = pf::s_eps[0];
+        EXPECT_STREQ(e.file, c.file.c_str());
+        EXPECT_EQ(e.size, c.exists ? static_cast<std::int64_t>(mp3.size()) : 0) << c.file;
+        EXPECT_EQ(e.duration_s, c.exists ? 10 : 0) << c.file;
+        EXPECT_STREQ(e.mime, c.exists ? "audio/mpeg" : "") << c.file;
+    }
+}
+
+}  // namespace
+}  // namespace pf_test
