@@ -14,6 +14,7 @@
 #include <system_error>
 #include <vector>
 
+#include "bench/bench_util.h"
 #include "core/platform.h"
 #include "core/text.h"
 #include "episodes/episodes.h"
@@ -74,22 +75,6 @@ void check_files() {
         if (pf::file_status(pf::s_eps[i].file, &status) != 0) std::abort();
 }
 
-// The floor: the document's lines written one snprintf each.
-void write_lines(std::string_view document, std::vector<char> &out) {
-    char *pos = out.data();
-    std::size_t room = out.size();
-    while (!document.empty()) {
-        const std::size_t end = document.find('\n');
-        const std::size_t line = end == std::string_view::npos ? document.size() : end;
-        const int n = std::snprintf(pos, room, end == std::string_view::npos ? "%.*s" : "%.*s\n",
-                                    static_cast<int>(line), document.data());
-        if (n < 0 || static_cast<std::size_t>(n) >= room) std::abort();
-        pos += n;
-        room -= static_cast<std::size_t>(n);
-        document.remove_prefix(end == std::string_view::npos ? line : line + 1);
-    }
-}
-
 }  // namespace
 
 int main() {
@@ -109,7 +94,7 @@ int main() {
     }
     const double render_ms = best_ms(render);
     std::vector<char> floor_buffer(document.size() + 1);
-    const double floor_ms = best_ms([&] { write_lines(document, floor_buffer); });
+    const double floor_ms = best_ms([&] { bench::write_lines(document, floor_buffer); });
     if (std::memcmp(floor_buffer.data(), document.c_str(), document.size() + 1) != 0) return 1;
     // The enclosure rule asks the file system about every file on every
     // rendering; these two times split the writer's own cost from that.
@@ -117,12 +102,11 @@ int main() {
     for (int i = 0; i < pf::s_ep_n; ++i) pf::s_eps[i].url_explicit = 1;
     const double writer_ms = best_ms(render);
 
-    std::printf("render: %d episodes, %zu bytes, best of %d rounds\n", pf::s_ep_n, document.size(), kRounds);
-    std::printf("render:   snprintf floor                  %8.2f ms\n", floor_ms);
-    std::printf("render:   feed_generate, files checked    %8.2f ms  ratio %.2f (target 3)\n", render_ms,
-                render_ms / floor_ms);
-    std::printf("render:   feed_generate, host URLs only   %8.2f ms  ratio %.2f\n", writer_ms, writer_ms / floor_ms);
-    std::printf("render:   file status of every file alone %8.2f ms\n", status_ms);
+    const std::string subject = std::to_string(pf::s_ep_n) + " episodes, " + std::to_string(document.size()) + " bytes";
+    bench::row("render", subject, "snprintf floor", floor_ms);
+    bench::row("render", subject, "feed_generate", render_ms);
+    bench::row("render", subject, "feed_generate, host URLs only", writer_ms);
+    bench::row("render", subject, "file status of every file", status_ms);
     std::filesystem::remove_all(folder);
     return 0;
 }

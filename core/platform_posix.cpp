@@ -4,8 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <ctime>
+#include <new>
 
 #include "core/platform.h"
 
@@ -41,35 +44,125 @@ int os_errno() { return errno; }
 
 unsigned long last_os_error() { return static_cast<unsigned long>(errno); }
 
-File open_for_read(const char *path) {
+namespace {
+
+int close_keeping_errno(int fd) {
+    const int err = errno;
+    close(fd);
+    errno = err;
+    return -1;
+}
+
+// A regular file opened for reading; -1 with errno for anything else. Its
+// size at opening goes to *size when size is given.
+int open_regular(const char *path, off64_t *size = nullptr) {
     if (!path) {
         errno = EINVAL;
-        return nullptr;
+        return -1;
     }
     // Non-blocking, so that opening a FIFO without a writer returns at once.
     const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return nullptr;
+    if (fd < 0) return -1;
     struct stat st {};
     const bool stated = fstat(fd, &st) == 0;
     if (!stated || !S_ISREG(st.st_mode)) {
-        const int err = !stated ? errno : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        close(fd);
-        errno = err;
-        return nullptr;
+        errno = !stated ? errno : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return close_keeping_errno(fd);
     }
+    if (size != nullptr) {
+        // Only pread ever reads it, and reads of a regular file never wait
+        // whatever O_NONBLOCK says: the flag can stay.
+        *size = st.st_size;
+        return fd;
+    }
+    // Blocking again for the stream, as any stream of a regular file is.
     const int flags = fcntl(fd, F_GETFL);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
-        const int err = errno;
+    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return close_keeping_errno(fd);
+    return fd;
+}
+
+// The position lives in the stream, not in the kernel, so a seek is only
+// arithmetic where a plain stream pays a system call; and the last block read
+// is kept, because the stream drops its own buffer at every seek while the
+// next header is usually a few bytes on. Blocks are aligned to their size.
+struct PositionedFile {
+    static constexpr std::size_t kBlock = 8192;
+    int fd;
+    off64_t size;  // at opening: the end a seek from the end counts from
+    off64_t pos = 0;
+    off64_t block_start = 0;
+    std::size_t block_len = 0;
+    char block[kBlock];
+};
+
+ssize_t positioned_read(void *cookie, char *buf, size_t n) {
+    auto *f = static_cast<PositionedFile *>(cookie);
+    const bool in_block = f->pos >= f->block_start && f->pos < f->block_start + static_cast<off64_t>(f->block_len);
+    if (!in_block) {
+        const off64_t start = f->pos - f->pos % static_cast<off64_t>(PositionedFile::kBlock);
+        const ssize_t got = pread(f->fd, f->block, sizeof f->block, start);
+        if (got < 0) return -1;
+        f->block_start = start;
+        f->block_len = static_cast<std::size_t>(got);
+        if (f->pos >= start + got) return 0;
+    }
+    const auto offset = static_cast<std::size_t>(f->pos - f->block_start);
+    const std::size_t take = std::min(n, f->block_len - offset);
+    std::copy(f->block + offset, f->block + offset + take, buf);
+    f->pos += static_cast<off64_t>(take);
+    return static_cast<ssize_t>(take);
+}
+
+int positioned_seek(void *cookie, off64_t *offset, int whence) {
+    auto *f = static_cast<PositionedFile *>(cookie);
+    const off64_t base = whence == SEEK_CUR ? f->pos : whence == SEEK_END ? f->size : 0;
+    if ((*offset > 0 && base > INT64_MAX - *offset) || base + *offset < 0) {
+        errno = EINVAL;
+        return -1;
+    }
+    f->pos = base + *offset;
+    *offset = f->pos;
+    return 0;
+}
+
+int positioned_close(void *cookie) {
+    auto *f = static_cast<PositionedFile *>(cookie);
+    const int result = close(f->fd);
+    delete f;
+    return result;
+}
+
+}  // namespace
+
+File open_for_read(const char *path) {
+    const int fd = open_regular(path);
+    if (fd < 0) return nullptr;
+    File f(fdopen(fd, "rb"));
+    if (!f) close_keeping_errno(fd);
+    return f;
+}
+
+File open_for_random_read(const char *path) {
+    off64_t size = 0;
+    const int fd = open_regular(path, &size);
+    if (fd < 0) return nullptr;
+    auto *cookie = new (std::nothrow) PositionedFile;
+    if (cookie == nullptr) {
         close(fd);
-        errno = err;
+        errno = ENOMEM;
         return nullptr;
     }
-    File f(fdopen(fd, "rb"));
+    cookie->fd = fd;
+    cookie->size = size;
+    File f(fopencookie(cookie, "rb", {positioned_read, nullptr, positioned_seek, positioned_close}));
     if (!f) {
-        const int err = errno;
-        close(fd);
-        errno = err;
+        delete cookie;
+        close_keeping_errno(fd);
+        return f;
     }
+    // Unbuffered: the block is the one buffer, so a read copies only the
+    // bytes asked for, and a seek never makes the stream read ahead.
+    setvbuf(f.get(), nullptr, _IONBF, 0);
     return f;
 }
 
@@ -90,6 +183,20 @@ int compare_nocase(const char *a, const char *b) {
 
 std::int64_t now_utc() { return static_cast<std::int64_t>(std::time(nullptr)); }
 
+namespace {
+
+// The entry's type as the listing gives it spares a status call per file; a
+// link, or a file system that does not say, is looked up, and stat follows
+// links, so a link to a folder counts as a folder.
+bool is_folder(const std::string &prefix, const dirent &e) {
+    if (e.d_type == DT_DIR) return true;
+    if (e.d_type != DT_LNK && e.d_type != DT_UNKNOWN) return false;
+    struct stat st {};
+    return stat((prefix + e.d_name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+}  // namespace
+
 int list_dir(const char *dir, std::vector<DirEntry> *out) {
     out->clear();
     if (!dir) {
@@ -102,10 +209,7 @@ int list_dir(const char *dir, std::vector<DirEntry> *out) {
     while (const dirent *e = readdir(d.get())) {
         const std::string_view name = e->d_name;
         if (name == "." || name == "..") continue;
-        // stat follows links, so a link to a folder counts as a folder.
-        struct stat st {};
-        const bool is_dir = stat((prefix + e->d_name).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-        out->push_back({std::string(name), is_dir});
+        out->push_back({std::string(name), is_folder(prefix, *e)});
     }
     return 0;
 }

@@ -95,7 +95,7 @@ ProbeFailure run_reader(const char *path, const ExtensionRule &rule, std::int64_
     switch (rule.reader) {
         case Reader::iso: return probe_iso(path, rule.mime, info);
         case Reader::mp3: return probe_mp3(path, size, info);
-        case Reader::wav: return probe_wav(path, info);
+        case Reader::wav: return probe_wav(path, size, info);
     }
     return ProbeFailure::open_failed;
 }

@@ -23,6 +23,9 @@ constexpr std::uint32_t kMoov = fourcc("moov");
 constexpr std::uint32_t kMvhd = fourcc("mvhd");
 constexpr std::uint32_t kTrak = fourcc("trak");
 constexpr std::uint32_t kMdia = fourcc("mdia");
+constexpr std::uint32_t kHdlr = fourcc("hdlr");
+constexpr std::uint32_t kSound = fourcc("soun");
+constexpr std::uint32_t kVideo = fourcc("vide");
 constexpr std::uint32_t kMinf = fourcc("minf");
 constexpr std::uint32_t kStbl = fourcc("stbl");
 constexpr std::uint32_t kStsd = fourcc("stsd");
@@ -147,9 +150,23 @@ Walk walk_media_information(IsoScan &scan, const Span &minf) {
     return walk_sample_table(scan, stbl);
 }
 
+// Chapter titles, subtitles and timecodes come in tracks of their own, often
+// after the sound (an audio file with chapters ends with a text track); their
+// sample entries say nothing about how the file plays, so such a track leaves
+// the codec to the others. A handler that cannot be read is no reason to
+// pass a track over.
+bool holds_sound_or_picture(IsoScan &scan, const Span &hdlr) {
+    unsigned char v[12];  // version and flags, a predefined word, the handler type
+    const std::int64_t payload = hdlr.start + hdlr.header_len;
+    if (hdlr.end - payload < 12 || seek64(scan.f, payload, SEEK_SET) != 0 || !read_exact(scan.f, v, 12)) return true;
+    const auto handler = static_cast<std::uint32_t>(big_endian(v + 8, 4));
+    return handler == kSound || handler == kVideo;
+}
+
 void walk_media(IsoScan &scan, const Span &mdia) {
     walk_boxes(scan.f, mdia.start + mdia.header_len, mdia.end, Walk::go_on, [&](std::int64_t pos, const pf_box &b) {
         const Span s = span_of(pos, b);
+        if (b.type == kHdlr && !holds_sound_or_picture(scan, s)) return Walk::stop;
         if (b.type == kMinf && enterable(s)) return walk_media_information(scan, s);
         return Walk::go_on;
     });
@@ -222,7 +239,7 @@ BoxRead pf_box_header(std::FILE *f, std::int64_t pos, std::int64_t end, pf_box *
 }
 
 ProbeFailure probe_iso(const char *path, const char *mime, pf_probe_info *out) {
-    File file = open_for_read(path);
+    File file = open_for_random_read(path);
     if (!file) return ProbeFailure::open_failed;
     IsoScan scan;
     scan.f = file.get();

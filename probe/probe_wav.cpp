@@ -23,7 +23,8 @@ struct WavFormat {
 
 struct WavScan {
     WavFormat format;
-    std::uint32_t data_size = 0;
+    std::uint32_t data_size = 0;   // as the chunk header states it
+    std::int64_t data_start = -1;  // file position of the first data byte; -1 when unknown
 };
 
 bool id_is(const unsigned char *p, const char *id) { return std::memcmp(p, id, 4) == 0; }
@@ -57,6 +58,7 @@ WavScan walk_chunks(std::FILE *f) {
         const auto size = static_cast<std::uint32_t>(little_endian(h + 4, 4));
         if (id_is(h, "data")) {
             scan.data_size = size;
+            scan.data_start = tell64(f);
             break;
         }
         if (id_is(h, "fmt ")) {
@@ -67,6 +69,16 @@ WavScan walk_chunks(std::FILE *f) {
         if (seek64(f, padded, SEEK_CUR) != 0) break;
     }
     return scan;
+}
+
+// A writer that streams (to a pipe, say) cannot go back to fill in the data
+// size and leaves a placeholder such as 0xFFFFFFFF or 0x7FFFF000, and a file
+// cut short holds less than its header promises: only the bytes the file
+// really holds can play.
+std::uint32_t playable_bytes(const WavScan &scan, std::int64_t file_size) {
+    if (scan.data_start < 0) return scan.data_size;
+    const std::int64_t present = std::max<std::int64_t>(file_size - scan.data_start, 0);
+    return static_cast<std::uint32_t>(std::min<std::int64_t>(scan.data_size, present));
 }
 
 const char *codec_of(std::uint16_t tag) {
@@ -80,8 +92,8 @@ const char *codec_of(std::uint16_t tag) {
 
 }  // namespace
 
-ProbeFailure probe_wav(const char *path, pf_probe_info *out) {
-    File file = open_for_read(path);
+ProbeFailure probe_wav(const char *path, std::int64_t file_size, pf_probe_info *out) {
+    File file = open_for_random_read(path);
     if (!file) return ProbeFailure::open_failed;
     if (!read_riff_header(file.get())) return ProbeFailure::not_wav;
     const WavScan scan = walk_chunks(file.get());
@@ -90,10 +102,11 @@ ProbeFailure probe_wav(const char *path, pf_probe_info *out) {
     if (!fmt.found || fmt.rate == 0 || fmt.channels == 0) return ProbeFailure::wav_no_fmt;
     // Unsigned 64 bits hold every product of a 16-bit, a 32-bit and a 16-bit factor.
     const std::uint64_t bytes_per_second = std::uint64_t{fmt.bits / 8u} * fmt.rate * fmt.channels;
+    const std::uint32_t data_size = playable_bytes(scan, file_size);
     out->duration_s = 0;
     out->bitrate_kbps = 0;
-    if (bytes_per_second != 0 && scan.data_size != 0) {
-        out->duration_s = static_cast<std::int64_t>(scan.data_size / bytes_per_second);
+    if (bytes_per_second != 0 && data_size != 0) {
+        out->duration_s = static_cast<std::int64_t>(data_size / bytes_per_second);
         const std::uint64_t kbps = std::uint64_t{fmt.bits} * fmt.rate * fmt.channels / 1000;
         out->bitrate_kbps = sat_i32(static_cast<std::int64_t>(std::min<std::uint64_t>(kbps, INT64_MAX)));
         out->derive_bitrate = out->bitrate_kbps <= 0;

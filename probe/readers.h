@@ -41,7 +41,7 @@ enum class ProbeFailure { none, open_failed, no_movie_header, no_mp3_frames, not
 // extension.
 ProbeFailure probe_iso(const char *path, const char *mime, pf_probe_info *out);
 ProbeFailure probe_mp3(const char *path, std::int64_t file_size, pf_probe_info *out);
-ProbeFailure probe_wav(const char *path, pf_probe_info *out);
+ProbeFailure probe_wav(const char *path, std::int64_t file_size, pf_probe_info *out);
 
 // One ISO box header as found in the file.
 struct pf_box {

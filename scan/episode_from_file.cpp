@@ -103,14 +103,6 @@ void fill_from_probe(const char *media_path, pf_episode &ep) {
     if (std::optional<std::int32_t> b = json_int32(doc, "bitrate_kbps")) ep.bitrate_kbps = *b;
 }
 
-void fill_from_sidecar(const char *media_path, pf_episode &ep) {
-    char image[kSidecarImageCapacity] = "";
-    char author[kSidecarAuthorCapacity] = "";
-    sidecar_load(media_path, image, author);
-    copy_cut(ep.image, image);
-    copy_cut(ep.author, author);
-}
-
 }  // namespace
 
 std::string clean_title(const char *name) {
@@ -123,7 +115,7 @@ std::string clean_title(const char *name) {
     return s;
 }
 
-void ep_fill_from_file(const char *folder, const char *name, pf_episode &ep) {
+void ep_fill_from_file(const char *folder, const char *name, const SidecarFacts &sidecar, pf_episode &ep) {
     // The full path, not the cut `file` field, reaches the file system: a
     // cut path would name another file.
     std::string media_path = media_path_of(folder, name);
@@ -132,7 +124,8 @@ void ep_fill_from_file(const char *folder, const char *name, pf_episode &ep) {
     fill_from_status(media_path.c_str(), ep);
     copy_cut(ep.mime, mime_of(name));
     fill_from_probe(media_path.c_str(), ep);
-    fill_from_sidecar(media_path.c_str(), ep);
+    copy_cut(ep.image, sidecar.image);
+    copy_cut(ep.author, sidecar.author);
 }
 
 }  // namespace pf

@@ -75,21 +75,32 @@ bool is_video_feed(const std::vector<std::string> &names) {
     });
 }
 
+// The sidecar of every media file, indexed like names (other names get
+// empty facts). Read once: the artwork choice and the episodes both need them.
+std::vector<SidecarFacts> load_sidecars(const std::string &folder, const std::vector<std::string> &names) {
+    std::vector<SidecarFacts> sidecars(names.size());
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (!is_media_name(names[i].c_str())) continue;
+        char image[kSidecarImageCapacity] = "";
+        char author[kSidecarAuthorCapacity] = "";
+        if (sidecar_load(media_path_of(folder, names[i]).c_str(), image, author) != 0) continue;
+        sidecars[i] = SidecarFacts{true, image, author};
+    }
+    return sidecars;
+}
+
 // The thumbnail of the most recently modified media file that has one; among
 // files of the same second the first in name order wins, and a file dated at
 // or before 1970 never does.
-std::string choose_artwork(const std::string &folder, const std::vector<std::string> &names) {
+std::string choose_artwork(const std::string &folder, const std::vector<std::string> &names,
+                           const std::vector<SidecarFacts> &sidecars) {
     std::string artwork;
     std::int64_t newest = 0;
-    for (const std::string &name : names) {
-        if (!is_media_name(name.c_str())) continue;
-        std::string path = media_path_of(folder, name);
-        char image[kSidecarImageCapacity] = "";
-        char author[kSidecarAuthorCapacity] = "";
-        if (sidecar_load(path.c_str(), image, author) != 0 || !image[0]) continue;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (!sidecars[i].loaded || sidecars[i].image.empty()) continue;
         FileStatus st;
-        if (file_status(path.c_str(), &st) != 0 || st.mtime <= newest) continue;
-        artwork = image;
+        if (file_status(media_path_of(folder, names[i]).c_str(), &st) != 0 || st.mtime <= newest) continue;
+        artwork = sidecars[i].image;
         newest = st.mtime;
     }
     return artwork.empty() ? std::string(PF_DEFAULT_ARTWORK_URL) : artwork;
@@ -122,13 +133,14 @@ int set_url_settings(const ScanConfig &config, const std::string &folder) {
     return 0;
 }
 
-void fill_episodes(const std::string &folder, const std::vector<std::string> &names) {
-    for (const std::string &name : names) {
-        if (!is_media_name(name.c_str())) continue;
+void fill_episodes(const std::string &folder, const std::vector<std::string> &names,
+                   const std::vector<SidecarFacts> &sidecars) {
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (!is_media_name(names[i].c_str())) continue;
         if (s_ep_n >= kMaxEpisodes) return;
         pf_episode &ep = s_eps[s_ep_n++];
         ep = pf_episode{};
-        ep_fill_from_file(folder.c_str(), name.c_str(), ep);
+        ep_fill_from_file(folder.c_str(), names[i].c_str(), sidecars[i], ep);
     }
 }
 
@@ -143,12 +155,13 @@ int episode_scan(const char *dir, const char *config_json) {
     // From here on the previous feed is gone, also if a later step fails.
     s_ep_n = 0;
     std::string folder = without_trailing_separators(dir);
-    std::string artwork = choose_artwork(folder, names);
+    const std::vector<SidecarFacts> sidecars = load_sidecars(folder, names);
+    std::string artwork = choose_artwork(folder, names, sidecars);
     char title[kChannelTitleCapacity];
     folder_title(folder.c_str(), config.playlist_name[0] ? config.playlist_name : nullptr, title);
     set_channel_defaults(title, artwork, is_video_feed(names));
     if (set_url_settings(config, folder) != 0) return -1;
-    fill_episodes(folder, names);
+    fill_episodes(folder, names, sidecars);
     // Probe failures of single files are not the scan's failure.
     clear_err();
     return 0;

@@ -61,10 +61,19 @@ std::string default_base_url(std::string_view dist_path);
 // folder, "/", name: the path every step of the scan uses for one file.
 std::string media_path_of(std::string_view folder, std::string_view name);
 
+// What a scan takes from one media file's sidecar (sidecar_load); empty texts
+// when there is none. A scan reads each sidecar once and uses it twice: for
+// the channel artwork and for the episode.
+struct SidecarFacts {
+    bool loaded = false;
+    std::string image;
+    std::string author;
+};
+
 // Fills the zeroed record ep from the file folder/name: path, cleaned title,
 // size and date from the file status, MIME type from the extension, probed
-// duration, codec and bitrate, and image and author from its sidecar. Fields
-// whose source fails stay zero; nothing is reported.
-void ep_fill_from_file(const char *folder, const char *name, pf_episode &ep);
+// duration, codec and bitrate, and image and author from its sidecar facts.
+// Fields whose source fails stay zero; nothing is reported.
+void ep_fill_from_file(const char *folder, const char *name, const SidecarFacts &sidecar, pf_episode &ep);
 
 }  // namespace pf

@@ -1,26 +1,39 @@
 #!/usr/bin/env bash
-# Builds every benchmark (bench/*_bench.cpp) in an optimised build of its own
-# and runs them one after another; each prints its time, the floor it measures
-# in the same run and their ratio. Exits non-zero when a benchmark fails.
+# The benchmark suite, not part of the tests: installs the peer tools when
+# missing (ffmpeg, MediaInfo's command, mutagen, TagLib, getID3 with PHP),
+# makes the workloads once into a cache folder (PF_BENCH_CACHE, by default
+# /var/tmp/quorvane-bench; the first run takes a few minutes), builds the
+# bench programs in an optimised build of their own and prints one table:
+# the library against the peers and the physical floors, measured in the
+# same run, and whether each target is met.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+cache=${PF_BENCH_CACHE:-/var/tmp/quorvane-bench}
 build=build-bench
-cmake -S . -B "$build" -DPF_BENCH=ON -DPF_TESTS=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
 
+# Debian packages of the peers; python3-mutagen belongs to the system Python,
+# so the suite runs under /usr/bin/python3 whatever else is on the PATH.
+packages=(ffmpeg mediainfo python3-mutagen libtag1-dev pkg-config php-cli php-getid3)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=()
+  [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+  "${sudo[@]}" apt-get update
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y "${missing[@]}"
+fi
+
+bash bench/make-workloads.sh "$cache"
+
+cmake -S . -B "$build" -DPF_BENCH=ON -DPF_TESTS=OFF -DCMAKE_BUILD_TYPE=Release >/dev/null
 targets=()
 for src in bench/*_bench.cpp; do
   targets+=("$(basename "$src" .cpp)")
 done
-if [ ${#targets[@]} -eq 0 ]; then
-  echo "no benchmarks in bench/" >&2
-  exit 1
-fi
+targets+=(taglib_driver podcastfeed)
 cmake --build "$build" -j 2 --target "${targets[@]}"
 
-status=0
-for t in "${targets[@]}"; do
-  echo "== $t"
-  "$build/bench/$t" || status=1
-done
-exit $status
+/usr/bin/python3 bench/suite.py "$build" "$cache"

@@ -133,6 +133,32 @@ TEST(IsoProbe, LastTrackThatReadsItsEntryDecides) {
     }
 }
 
+// Files with chapters end with a text track, and movies may carry subtitle
+// or timecode tracks: only sound and picture tracks name the codec.
+TEST(IsoProbe, TracksWithoutSoundOrPictureLeaveTheCodecToTheOthers) {
+    TempDir dir;
+    const auto movie = [](const std::string &tracks) { return ftyp() + moov(mvhd(0, 1000, 1000) + tracks); };
+    const struct {
+        const char *what;
+        std::string bytes;
+        const char *codec;
+    } cases[] = {
+        {"audio with a chapter track", movie(track("mp4a", "soun") + track("text", "text")), "mp4a"},
+        {"video, audio and subtitles", movie(track("avc1", "vide") + track("mp4a", "soun") + track("tx3g", "sbtl")),
+         "mp4a"},
+        {"timecode before video", movie(track("tmcd", "tmcd") + track("avc1", "vide")), "h264"},
+        {"video after audio still decides", movie(track("mp4a", "soun") + track("hvc1", "vide")), "h265"},
+        {"nothing but chapters", movie(track("text", "text")), "unknown"},
+        {"handler cut short counts as media",
+         movie(box("trak", box("mdia", box("hdlr", be32(0)) + box("minf", box("stbl", stsd("alac")))))), "alac"},
+    };
+    for (const auto &c : cases) {
+        const Probed p = probe_bytes(dir, "a.m4a", c.bytes);
+        EXPECT_EQ(p.error, "") << c.what;
+        EXPECT_EQ(p.codec, c.codec) << c.what << ": " << p.text;
+    }
+}
+
 // Each file below lies about its sizes; the walk must end, stay in the file
 // and give the stated answer (the sanitizer run checks the reads).
 TEST(IsoProbe, HostileSizesEndTheWalk) {

@@ -124,6 +124,9 @@ TEST(Mp3Probe, WhereTheWalkStops) {
         {"a free-format frame later ends the walk", thirteen + mpeg_frame(frame(mpeg25, layer3, 0, 2), 72) + mpeg_frames(f, 5), 0},
         {"a forbidden bitrate later ends the walk", thirteen + mpeg_frame(frame(mpeg25, layer3, 15, 2), 72), 0},
         {"a reserved sample rate later ends the walk", thirteen + mpeg_frame(frame(mpeg25, layer3, 1, 3), 72), 0},
+        // Zeros have the padding bit clear, so they meet the decoding slot
+        // that padded frames never filled; the walk must still stop there.
+        {"zeros after padded frames end the walk", mpeg_frames(frame(mpeg25, layer3, 1, 2, true), 14) + std::string(100, '\0'), 1},
     };
     for (const auto &c : cases) {
         const Probed p = probe_bytes(dir, "a.mp3", c.bytes);

@@ -19,8 +19,6 @@ std::string fmt_body(std::uint16_t tag, std::uint16_t channels, std::uint32_t ra
     return le16(tag) + le16(channels) + le32(rate) + le32(0) + le16(0) + le16(bits) + std::string(extra, '\0');
 }
 
-// A data chunk header that states a size without the bytes behind it.
-std::string data_header(std::uint32_t size) { return chunk_sized("data", size, ""); }
 
 TEST(WavProbe, FormatGivesPlayTimeBitrateAndCodec) {
     TempDir dir;
@@ -30,20 +28,19 @@ TEST(WavProbe, FormatGivesPlayTimeBitrateAndCodec) {
         long long duration_s, kbps;
         const char *codec;
     } cases[] = {
-        {"16-bit stereo 44.1k", riff_wave(wav_fmt(1, 2, 44100, 16) + data_header(1764000)), 10, 1411, "pcm"},
+        {"16-bit stereo 44.1k", riff_wave(wav_fmt(1, 2, 44100, 16) + wav_data(1764000)), 10, 1411, "pcm"},
         {"8-bit mono 8k", pcm_wav(1, 8000, 8, 24000), 3, 64, "pcm"},
-        {"24-bit stereo 48k", riff_wave(wav_fmt(1, 2, 48000, 24) + data_header(2880000)), 10, 2304, "pcm"},
-        {"extensible", riff_wave(wav_fmt_extensible(2, 48000, 24) + data_header(2880000)), 10, 2304, "extensible"},
-        {"format tag 0x0055", riff_wave(wav_fmt(0x55, 2, 44100, 16) + data_header(176400)), 1, 1411, "wma"},
-        {"12 bits count one byte for the time", riff_wave(wav_fmt(7, 1, 8000, 12) + data_header(16000)), 2, 96,
+        {"24-bit stereo 48k", riff_wave(wav_fmt(1, 2, 48000, 24) + wav_data(2880000)), 10, 2304, "pcm"},
+        {"extensible", riff_wave(wav_fmt_extensible(2, 48000, 24) + wav_data(2880000)), 10, 2304, "extensible"},
+        {"format tag 0x0055", riff_wave(wav_fmt(0x55, 2, 44100, 16) + wav_data(176400)), 1, 1411, "wma"},
+        {"12 bits count one byte for the time", riff_wave(wav_fmt(7, 1, 8000, 12) + wav_data(16000)), 2, 96,
          "unknown"},
-        {"4-bit format", riff_wave(wav_fmt(0x11, 1, 8000, 4) + data_header(8000)), 0, 0, "unknown"},
+        {"4-bit format", riff_wave(wav_fmt(0x11, 1, 8000, 4) + wav_data(8000)), 0, 0, "unknown"},
         {"no data chunk", riff_wave(wav_fmt(1, 2, 44100, 16)), 0, 0, "pcm"},
-        {"empty data chunk", riff_wave(wav_fmt(1, 2, 44100, 16) + data_header(0)), 0, 0, "pcm"},
-        {"data size is not checked against the file", riff_wave(wav_fmt(1, 1, 8000, 8) + data_header(80000)), 10,
-         64, "pcm"},
+        {"empty data chunk", riff_wave(wav_fmt(1, 2, 44100, 16) + wav_data(0)), 0, 0, "pcm"},
         // The bitrate would not fit 32 bits: it saturates instead of wrapping.
-        {"largest fields", riff_wave(chunk("fmt ", fmt_body(1, 65535, 0xFFFFFFFF, 65535)) + data_header(0xFFFFFFFF)), 0,
+        {"largest fields",
+         riff_wave(chunk("fmt ", fmt_body(1, 65535, 0xFFFFFFFF, 65535)) + chunk_sized("data", 0xFFFFFFFF, "1234")), 0,
          2147483647, "pcm"},
     };
     for (const auto &c : cases) {
@@ -56,6 +53,33 @@ TEST(WavProbe, FormatGivesPlayTimeBitrateAndCodec) {
     }
 }
 
+// Streaming writers leave a placeholder where the data size belongs (ffmpeg
+// writing to a pipe 0xFFFFFFFF, sox 0x7FFFF000) and an interrupted copy holds
+// less than its header states: the play time is that of the bytes present.
+TEST(WavProbe, DataSizeBeyondTheFileCountsTheBytesPresent) {
+    TempDir dir;
+    const std::string fmt = wav_fmt(1, 1, 8000, 8);
+    const std::string two_seconds(16000, '\x80');
+    const struct {
+        const char *what;
+        std::string bytes;
+        long long duration_s, kbps;
+    } cases[] = {
+        {"unknown length from a pipe", riff_wave(fmt + chunk_sized("data", 0xFFFFFFFF, two_seconds)), 2, 64},
+        {"sox placeholder", riff_wave(fmt + chunk_sized("data", 0x7FFFF000, two_seconds)), 2, 64},
+        {"file cut short", riff_wave(fmt + chunk_sized("data", 80000, two_seconds)), 2, 64},
+        {"header with nothing behind it", riff_wave(fmt + chunk_sized("data", 80000, "")), 0, 0},
+        {"trailing chunk after the data", riff_wave(fmt + wav_data(16000) + chunk("LIST", std::string(64, 'x'))), 2,
+         64},
+    };
+    for (const auto &c : cases) {
+        const Probed p = probe_bytes(dir, "a.wav", c.bytes);
+        EXPECT_EQ(p.error, "") << c.what;
+        EXPECT_EQ(p.duration_s, c.duration_s) << c.what << ": " << p.text;
+        EXPECT_EQ(p.bitrate_kbps, c.kbps) << c.what;
+    }
+}
+
 TEST(WavProbe, ChunkWalk) {
     TempDir dir;
     const std::string fmt = wav_fmt(1, 1, 8000, 8);
@@ -64,14 +88,14 @@ TEST(WavProbe, ChunkWalk) {
         std::string bytes;
         long long duration_s;
     } cases[] = {
-        {"odd chunk skipped with its pad byte", riff_wave(chunk("LIST", std::string(13, 'x')) + fmt + data_header(8000)),
+        {"odd chunk skipped with its pad byte", riff_wave(chunk("LIST", std::string(13, 'x')) + fmt + wav_data(8000)),
          1},
-        {"fmt of 18 bytes read as 16", riff_wave(chunk("fmt ", fmt_body(1, 1, 8000, 8, 2)) + data_header(16000)), 2},
+        {"fmt of 18 bytes read as 16", riff_wave(chunk("fmt ", fmt_body(1, 1, 8000, 8, 2)) + wav_data(16000)), 2},
         {"a later fmt chunk replaces the first",
-         riff_wave(fmt + chunk("fmt ", fmt_body(1, 2, 8000, 8)) + data_header(16000)), 1},
+         riff_wave(fmt + chunk("fmt ", fmt_body(1, 2, 8000, 8)) + wav_data(16000)), 1},
         {"a short later fmt chunk changes nothing",
-         riff_wave(fmt + chunk("fmt ", fmt_body(1, 2, 8000, 8).substr(0, 14)) + data_header(16000)), 2},
-        {"the first data chunk ends the walk", riff_wave(fmt + data_header(8000) + data_header(80000)), 1},
+         riff_wave(fmt + chunk("fmt ", fmt_body(1, 2, 8000, 8).substr(0, 14)) + wav_data(16000)), 2},
+        {"the first data chunk ends the walk", riff_wave(fmt + wav_data(8000) + wav_data(80000)), 1},
     };
     for (const auto &c : cases) {
         const Probed p = probe_bytes(dir, "a.wav", c.bytes);
@@ -81,7 +105,7 @@ TEST(WavProbe, ChunkWalk) {
 
 TEST(WavProbe, HeaderAndFormatFailures) {
     TempDir dir;
-    const std::string data = data_header(8000);
+    const std::string data = wav_data(8000);
     const struct {
         const char *what;
         std::string bytes;
