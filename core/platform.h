@@ -30,6 +30,10 @@ int os_errno();
 // on Windows, errno elsewhere.
 unsigned long last_os_error();
 
+// The system error number of a path too long for the system's calls, for a
+// path the library refuses to form before the system sees it.
+unsigned long path_too_long_error();
+
 struct FileCloser {
     void operator()(std::FILE *f) const { std::fclose(f); }
 };

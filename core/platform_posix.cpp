@@ -44,6 +44,8 @@ int os_errno() { return errno; }
 
 unsigned long last_os_error() { return static_cast<unsigned long>(errno); }
 
+unsigned long path_too_long_error() { return ENAMETOOLONG; }
+
 namespace {
 
 int close_keeping_errno(int fd) {

@@ -79,6 +79,8 @@ int os_errno() { return errno; }
 
 unsigned long last_os_error() { return GetLastError(); }
 
+unsigned long path_too_long_error() { return ERROR_FILENAME_EXCED_RANGE; }
+
 File open_for_read(const char *path) {
     if (!path) return File();
     File f(std::fopen(path, "rb"));

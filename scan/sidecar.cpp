@@ -6,7 +6,6 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <system_error>
 
 #include "core/error.h"
 #include "core/json.h"
@@ -41,12 +40,6 @@ std::string sidecar_name_of(const char *media_path) {
     return name;
 }
 
-// The error number reported for a sidecar name too long to form; the system
-// would reject such a name for the same reason.
-unsigned long name_too_long_error() {
-    return static_cast<unsigned long>(std::errc::filename_too_long);
-}
-
 int sidecar_write(const char *media_path, const char *meta_json) {
     if (!media_path || !*media_path || !meta_json || !*meta_json)
         return fail("feed_sidecar_write: NULL args");
@@ -59,7 +52,7 @@ int sidecar_write(const char *media_path, const char *meta_json) {
     if (name.empty()) return fail("feed_sidecar_write: out of memory");
     if (name.size() >= kHostSidecarNameCapacity)
         return fail("feed_sidecar_write: cannot write %s (win err %lu)", name.c_str(),
-                    name_too_long_error());
+                    path_too_long_error());
     switch (replace_file(name.c_str(), text)) {
         case ReplaceResult::ok:
             break;
