@@ -1,7 +1,6 @@
 // Validating and diffing a full feed (4096 episodes, every file present),
 // each timed in the same run against one rendering of the same feed and
 // against one snprintf pass over the document's bytes.
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -18,22 +17,6 @@
 namespace {
 
 constexpr int kRounds = 15;
-
-using Clock = std::chrono::steady_clock;
-
-// The best of several rounds: the machine is shared, and the minimum is the
-// time the work itself takes.
-template <typename Work>
-double best_ms(Work work) {
-    double best = 1e300;
-    for (int round = 0; round < kRounds; ++round) {
-        const auto start = Clock::now();
-        work();
-        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-        if (ms < best) best = ms;
-    }
-    return best;
-}
 
 // Texts with characters the writer escapes, so the diff decodes on every item.
 void fill_feed(const std::string &folder) {
@@ -72,21 +55,21 @@ int main() {
         std::fprintf(stderr, "checks_bench: %s\n", feed_last_error());
         return 1;
     }
-    const double render_ms = best_ms([] {
+    const double render_ms = bench::best_ms(kRounds, [] {
         if (!*feed_generate()) std::abort();
     });
-    const double validate_ms = best_ms([] {
+    const double validate_ms = bench::best_ms(kRounds, [] {
         if (feed_validate() != 0) std::abort();
     });
     const std::string expected = "{\"added\":0,\"removed\":0,\"changed\":0,\"unchanged\":4096,"
                                  "\"newest_pubDate\":\"Tue, 14 Nov 2023 22:13:20 GMT\"}";
-    const double diff_ms = best_ms([&] {
+    const double diff_ms = bench::best_ms(kRounds, [&] {
         if (feed_diff(old_feed.c_str()) != expected) std::abort();
     });
 
     const std::string document = feed_generate();
     std::vector<char> floor_buffer(document.size() + 1);
-    const double floor_ms = best_ms([&] { bench::write_lines(document, floor_buffer); });
+    const double floor_ms = bench::best_ms(kRounds, [&] { bench::write_lines(document, floor_buffer); });
     const std::string subject = std::to_string(pf::s_ep_n) + " episodes, " + std::to_string(document.size()) + " bytes";
     bench::row("checks", subject, "snprintf floor", floor_ms);
     bench::row("checks", subject, "feed_generate", render_ms);

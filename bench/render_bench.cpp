@@ -2,7 +2,6 @@
 // of writing the same bytes, line by line, through snprintf into a buffer
 // allocated beforehand. Prints the times and their ratio, and apart from that
 // the cost of the file checks the enclosure rule makes.
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -24,22 +23,6 @@
 namespace {
 
 constexpr int kRounds = 50;
-
-using Clock = std::chrono::steady_clock;
-
-// The best of several rounds: the machine is shared, and the minimum is the
-// time the work itself takes.
-template <typename Work>
-double best_ms(Work work) {
-    double best = 1e300;
-    for (int round = 0; round < kRounds; ++round) {
-        const auto start = Clock::now();
-        work();
-        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-        if (ms < best) best = ms;
-    }
-    return best;
-}
 
 void fill_feed(const std::string &folder) {
     feed_channel_reset();
@@ -92,15 +75,15 @@ int main() {
         std::fprintf(stderr, "render_bench: %s\n", feed_last_error());
         return 1;
     }
-    const double render_ms = best_ms(render);
+    const double render_ms = bench::best_ms(kRounds, render);
     std::vector<char> floor_buffer(document.size() + 1);
-    const double floor_ms = best_ms([&] { bench::write_lines(document, floor_buffer); });
+    const double floor_ms = bench::best_ms(kRounds, [&] { bench::write_lines(document, floor_buffer); });
     if (std::memcmp(floor_buffer.data(), document.c_str(), document.size() + 1) != 0) return 1;
     // The enclosure rule asks the file system about every file on every
     // rendering; these two times split the writer's own cost from that.
-    const double status_ms = best_ms(check_files);
+    const double status_ms = bench::best_ms(kRounds, check_files);
     for (int i = 0; i < pf::s_ep_n; ++i) pf::s_eps[i].url_explicit = 1;
-    const double writer_ms = best_ms(render);
+    const double writer_ms = bench::best_ms(kRounds, render);
 
     const std::string subject = std::to_string(pf::s_ep_n) + " episodes, " + std::to_string(document.size()) + " bytes";
     bench::row("render", subject, "snprintf floor", floor_ms);

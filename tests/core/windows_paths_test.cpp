@@ -11,11 +11,13 @@
 
 #include "core/platform.h"
 #include "core/text.h"
+#include "support/paths.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-constexpr bool kWindows = std::filesystem::path::preferred_separator == '\\';
+using pf_test::backslashed;
+using pf_test::kWindows;
 
 std::vector<std::string> names_of(const std::vector<pf::DirEntry> &entries) {
     std::vector<std::string> names;
@@ -31,10 +33,6 @@ struct ShowFolder {
     ShowFolder() {
         std::filesystem::create_directories(show + "/season 1");
         pf_test::write_file(show + "/ep1.mp3", "12345");
-    }
-    std::string backslashed(std::string path) const {
-        std::replace(path.begin(), path.end(), '/', '\\');
-        return path;
     }
 };
 
@@ -84,11 +82,11 @@ TEST(WindowsFileStatus, FolderAcceptsTrailingSeparatorsAndFileRefusesThem) {
         {f.show + "/ep1.mp3", true, false, false},
         {f.show + "/ep1.mp3/", false, false, false},
         {f.show + "/missing.mp3", false, false, false},
-        {f.backslashed(f.show) + "\\", true, true, true},
-        {f.backslashed(f.show) + "\\/\\", true, true, true},
-        {f.backslashed(f.show) + "\\ep1.mp3", true, false, true},
+        {backslashed(f.show) + "\\", true, true, true},
+        {backslashed(f.show) + "\\/\\", true, true, true},
+        {backslashed(f.show) + "\\ep1.mp3", true, false, true},
         {f.show + "\\ep1.mp3", true, false, true},
-        {f.backslashed(f.show) + "\\ep1.mp3\\", false, false, true},
+        {backslashed(f.show) + "\\ep1.mp3\\", false, false, true},
     };
     for (const auto &c : cases) {
         if (c.windows_only && !kWindows) continue;
@@ -134,10 +132,10 @@ TEST(WindowsListDir, EverySpellingOfAFolderListsTheSameEntries) {
         {f.show, false},
         {f.show + "/", false},
         {f.show + "//", false},
-        {f.backslashed(f.show), true},
-        {f.backslashed(f.show) + "\\", true},
-        {f.backslashed(f.show) + "\\\\", true},
-        {f.backslashed(f.show) + "/", true},
+        {backslashed(f.show), true},
+        {backslashed(f.show) + "\\", true},
+        {backslashed(f.show) + "\\\\", true},
+        {backslashed(f.show) + "/", true},
         {f.show + "\\", true},
     };
     for (const auto &c : cases) {
@@ -190,8 +188,8 @@ TEST(WindowsReplaceFile, ReplacesThroughAnySpellingAndLeavesNoTemporaryFile) {
     };
     const Case cases[] = {
         {f.show + "/feed.xml", false},
-        {f.backslashed(f.show) + "\\feed.xml", true},
-        {f.backslashed(f.show) + "/feed.xml", true},
+        {backslashed(f.show) + "\\feed.xml", true},
+        {backslashed(f.show) + "/feed.xml", true},
         {f.show + "\\feed.xml", true},
     };
     int round = 0;

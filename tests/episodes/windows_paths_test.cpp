@@ -5,18 +5,12 @@
 #include <filesystem>
 #include <string>
 
+#include "support/paths.h"
 #include "support/media_builders.h"
 #include "tests/episodes/episode_state.h"
 
 namespace pf_test {
 namespace {
-
-constexpr bool kWindows = std::filesystem::path::preferred_separator == '\\';
-
-std::string backslashed(std::string path) {
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
 
 class WindowsEpisodePaths : public EpisodeTest {};
 

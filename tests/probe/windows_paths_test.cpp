@@ -7,19 +7,13 @@
 #include <filesystem>
 #include <string>
 
+#include "support/paths.h"
 #include "support/media_builders.h"
 #include "support/temp_dir.h"
 #include "tests/probe/probe_support.h"
 
 namespace pf_test {
 namespace {
-
-constexpr bool kWindows = std::filesystem::path::preferred_separator == '\\';
-
-std::string backslashed(std::string path) {
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
 
 struct Folder {
     TempDir tmp;

@@ -5,17 +5,11 @@
 #include <string>
 #include <system_error>
 
+#include "support/paths.h"
 #include "tests/render/render_state.h"
 
 namespace pf_test {
 namespace {
-
-constexpr bool kWindows = std::filesystem::path::preferred_separator == '\\';
-
-std::string backslashed(std::string path) {
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
 
 class WindowsFeedOutput : public RenderTest {
 protected:

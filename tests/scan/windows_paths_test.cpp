@@ -10,19 +10,15 @@
 #include "channel/channel.h"
 #include "episodes/episodes.h"
 #include "quorvane_podcastfeed.h"
+#include "support/paths.h"
 #include "support/temp_dir.h"
 #include "tests/scan/scan_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr bool kWindows = fs::path::preferred_separator == '\\';
-
-std::string backslashed(std::string path) {
-    std::replace(path.begin(), path.end(), '/', '\\');
-    return path;
-}
+using pf_test::backslashed;
+using pf_test::kWindows;
 
 // A show folder with two episodes, a sidecar and a sub-folder that looks like
 // a media file, inside a folder whose name holds a dot.
