@@ -2,6 +2,7 @@
 // make it refuse what standard JSON refuses.
 #include "core/json.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include <rapidjson/reader.h>
@@ -46,11 +47,60 @@ private:
     Next &next_;
 };
 
+// The decimal exponent that the reader's exact conversion works from: for a
+// number other than zero, that of its leading non-zero digit (the value lies
+// in [10^e, 10^(e+1))); for a zero, that of its last written digit, since the
+// conversion counts every zero it is given. Saturates far beyond any double's.
+std::int64_t conversion_exponent(std::string_view number) {
+    if (number.starts_with('-')) number.remove_prefix(1);
+    const std::size_t exp_at = std::min(number.find_first_of("eE"), number.size());
+    const std::string_view mantissa = number.substr(0, exp_at);
+    std::string_view digits = number.substr(std::min(exp_at + 1, number.size()));
+    const bool negative = digits.starts_with('-');
+    if (negative || digits.starts_with('+')) digits.remove_prefix(1);
+    std::int64_t exp = 0;
+    for (const char c : digits) exp = std::min<std::int64_t>(exp * 10 + (c - '0'), 1'000'000'000);
+    if (negative) exp = -exp;
+
+    const std::size_t point = std::min(mantissa.find('.'), mantissa.size());
+    const std::size_t first = mantissa.find_first_of("123456789");
+    if (first == std::string_view::npos) {
+        const std::size_t fraction_digits = point < mantissa.size() ? mantissa.size() - point - 1 : 0;
+        return exp - static_cast<std::int64_t>(fraction_digits);
+    }
+    return exp + (first < point ? static_cast<std::int64_t>(point - first) - 1
+                                : -static_cast<std::int64_t>(first - point));
+}
+
+// The reader's exact conversion looks its powers of ten up in a table by that
+// exponent without a bounds check, so a number below the smallest double
+// (1111.1111111111111111111e-333, say) or a zero written with hundreds of
+// decimals makes it read outside the table. Such numbers are refused before
+// it runs, as those above the range already are.
+class NumberScreen : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, NumberScreen> {
+public:
+    bool RawNumber(const char *s, rapidjson::SizeType n, bool) {
+        const std::int64_t exp = conversion_exponent({s, n});
+        return exp >= -324 && exp <= 308;
+    }
+};
+
+bool numbers_in_range(const char *text) {
+    NumberScreen screen;
+    rapidjson::StringStream in(text);
+    rapidjson::Reader reader;
+    return !reader.Parse<rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseIterativeFlag>(in, screen).IsError();
+}
+
+// The reader's own UTF-8 check takes the continuation bytes a lead byte
+// announces without looking for the terminator, so a text that ends inside a
+// multi-byte character would be read past its end: the bytes are checked here
+// first, where the length is known.
 // The NUL-terminated stream, unlike the sized one, does not skip a byte-order
 // mark, so a text starting with one is refused as standard JSON requires.
 template <typename Handler>
 bool read_strictly(const char *text, Handler &handler) {
-    if (!text) return false;
+    if (!text || !is_valid_utf8(text) || !numbers_in_range(text)) return false;
     StrictFilter<Handler> filter(handler);
     rapidjson::StringStream in(text);
     rapidjson::Reader reader;

@@ -1,6 +1,8 @@
 // The strict JSON reader, member access and compact re-serialising.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
 
 #include "core/json.h"
@@ -101,6 +103,41 @@ TEST(JsonRewrite, WritesCompactTextWithTheWritersEscapes) {
     std::string deep;
     EXPECT_TRUE(pf::json_rewrite((kDeepOpen + kDeepClose).c_str(), &deep));
     EXPECT_EQ(deep, kDeepOpen + kDeepClose);
+}
+
+// Each text is copied to a heap block of its exact size, so that a read past
+// its terminator shows under AddressSanitizer, not only a wrong answer.
+TEST(JsonParse, TextEndingInsideACharacterIsRefusedWithoutReadingPastIt) {
+    const char *const cases[] = {"[\"\xC3", "[\"\xE2\x82", "[\"\xF0", "[\"\xF0\x9F\x8E", "{\"\xF4"};
+    for (const char *text : cases) {
+        const std::string exact(text);
+        const std::unique_ptr<char[]> block(new char[exact.size() + 1]);
+        std::copy(exact.c_str(), exact.c_str() + exact.size() + 1, block.get());
+        pf::JsonDoc doc;
+        EXPECT_FALSE(pf::json_parse(block.get(), &doc)) << text;
+        std::string out;
+        EXPECT_FALSE(pf::json_rewrite(block.get(), &out)) << text;
+    }
+}
+
+// Below the smallest double, or for a zero written with hundreds of decimals,
+// the reader's exact conversion would look outside its table of powers; such
+// numbers are refused like those above the range, while ordinary zeros and the
+// smallest doubles still read.
+TEST(JsonParse, NumbersBelowTheSmallestDoubleAreRefused) {
+    const std::string refused[] = {
+        "[1111.1111111111111111111111111111111e-333]", "[1e-325]", "[-9.99e-330]",
+        "[0.0000000000000000000000000000000000000000001e-300]", "{\"a\":1e-2147483648}",
+        "[0." + std::string(450, '0') + "]", "[-0.0e-999]",
+    };
+    for (const std::string &text : refused) {
+        EXPECT_FALSE(parses(text)) << text;
+        std::string out;
+        EXPECT_FALSE(pf::json_rewrite(text.c_str(), &out)) << text;
+    }
+    const char *const accepted[] = {"[4.9e-324]", "[1e-309]", "[2.2250738585072014e-308]", "[0.000]",
+                                    "[-0.0]", "[123.456e-300]", "[0.001e-305]", "[1.00000000000000000000000000000]"};
+    for (const char *text : accepted) EXPECT_TRUE(parses(text)) << text;
 }
 
 TEST(JsonRewrite, RefusesInvalidTextAndLeavesTheOutputAlone) {
