@@ -6,8 +6,9 @@ set -euo pipefail
 packages=(
   cmake g++ make pkg-config rapidjson-dev libgtest-dev
   gcc libxml2-utils
-  ffmpeg
+  ffmpeg sox python3 python3-feedparser python3-podcastparser
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 googletest
+  clang libclang-rt-14-dev libxml2-dev valgrind
 )
 
 missing=()

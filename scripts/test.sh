@@ -16,5 +16,8 @@ cmake -S . -B build-asan -DPF_WERROR=ON -DPF_SANITIZE=ON
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure
 
+# Every reader under libFuzzer for a short, fixed number of inputs.
+scripts/fuzz-smoke.sh
+
 # The same suite on the Windows build, under Wine.
 scripts/test-windows.sh
