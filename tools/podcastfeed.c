@@ -207,13 +207,13 @@ typedef struct arguments {
     int json, help;
 } arguments;
 
-typedef struct option_spec {
+typedef struct option_def {
     const char *long_name, *short_name;
     int bit;
     int takes_value;
-} option_spec;
+} option_def;
 
-static const option_spec OPTIONS[] = {
+static const option_def OPTIONS[] = {
     {"--output", "-o", OPT_OUTPUT, 1},
     {"--title", NULL, OPT_TITLE, 1},
     {"--base-url", NULL, OPT_BASE_URL, 1},
@@ -253,21 +253,21 @@ static const char SCAN_OPTION_HELP[] =
     "  --config JSON      scan configuration object with \"playlist_name\",\n"
     "                     \"base_url\", \"local_root\"; the options above win over it\n";
 
-static const char *find_option(const char *arg, int allowed, const option_spec **spec) {
+static const char *find_option(const char *arg, int allowed, const option_def **def) {
     for (size_t i = 0; i < sizeof OPTIONS / sizeof OPTIONS[0]; ++i) {
-        const option_spec *o = &OPTIONS[i];
+        const option_def *o = &OPTIONS[i];
         if (!(allowed & o->bit)) continue;
         size_t n = strlen(o->long_name);
         if (strncmp(arg, o->long_name, n) == 0 && (arg[n] == '\0' || (arg[n] == '=' && o->takes_value))) {
-            *spec = o;
+            *def = o;
             return arg[n] == '=' ? arg + n + 1 : NULL;
         }
         if (o->short_name && strcmp(arg, o->short_name) == 0) {
-            *spec = o;
+            *def = o;
             return NULL;
         }
     }
-    *spec = NULL;
+    *def = NULL;
     return NULL;
 }
 
@@ -292,10 +292,10 @@ static int parse_arguments(const command *cmd, int argc, char **argv, arguments 
             args->positional[args->positional_n++] = arg;
             continue;
         }
-        const option_spec *spec;
-        const char *value = find_option(arg, cmd->options, &spec);
-        if (!spec) return usage_error(cmd->name, "unknown option '%s'", arg);
-        if (!spec->takes_value) {
+        const option_def *def;
+        const char *value = find_option(arg, cmd->options, &def);
+        if (!def) return usage_error(cmd->name, "unknown option '%s'", arg);
+        if (!def->takes_value) {
             args->json = 1;
             continue;
         }
@@ -303,7 +303,7 @@ static int parse_arguments(const command *cmd, int argc, char **argv, arguments 
             if (i + 1 >= argc) return usage_error(cmd->name, "%s needs a value", arg);
             value = argv[++i];
         }
-        *option_value(args, spec->bit) = value;
+        *option_value(args, def->bit) = value;
     }
     if (args->positional_n < cmd->min_positional)
         return usage_error(cmd->name, "missing arguments (%s)", cmd->synopsis);
