@@ -3,7 +3,10 @@
 #include "core/json.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
+#include <cstdint>
+#include <string_view>
 
 #include <rapidjson/reader.h>
 
@@ -14,44 +17,18 @@ namespace pf {
 
 namespace {
 
-// Iterative, so that deep nesting cannot exhaust the host's stack.
-constexpr unsigned kParseFlags =
-    rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag | rapidjson::kParseFullPrecisionFlag;
+// Iterative, so that deep nesting cannot exhaust the host's stack. Numbers
+// come as text and are converted here: the reader's own exact conversion
+// indexes a table by the exponent without a bounds check (1e-400) and hands
+// zero to clz (0e-30), both undefined.
+constexpr unsigned kParseFlags = rapidjson::kParseValidateEncodingFlag | rapidjson::kParseIterativeFlag |
+                                 rapidjson::kParseNumbersAsStringsFlag;
 
-// Passes every event on to next, refusing the two things the reader lets
-// through: a lone low surrogate escape (decoded into bytes that are not UTF-8)
-// and a number too large for a double.
-template <typename Next>
-class StrictFilter {
-public:
-    explicit StrictFilter(Next &next) : next_(next) {}
-
-    bool Null() { return next_.Null(); }
-    bool Bool(bool b) { return next_.Bool(b); }
-    bool Int(int i) { return next_.Int(i); }
-    bool Uint(unsigned u) { return next_.Uint(u); }
-    bool Int64(std::int64_t i) { return next_.Int64(i); }
-    bool Uint64(std::uint64_t u) { return next_.Uint64(u); }
-    bool Double(double d) { return std::isfinite(d) && next_.Double(d); }
-    bool RawNumber(const char *s, rapidjson::SizeType n, bool copy) { return next_.RawNumber(s, n, copy); }
-    bool String(const char *s, rapidjson::SizeType n, bool copy) {
-        return is_valid_utf8({s, n}) && next_.String(s, n, copy);
-    }
-    bool Key(const char *s, rapidjson::SizeType n, bool copy) { return is_valid_utf8({s, n}) && next_.Key(s, n, copy); }
-    bool StartObject() { return next_.StartObject(); }
-    bool EndObject(rapidjson::SizeType n) { return next_.EndObject(n); }
-    bool StartArray() { return next_.StartArray(); }
-    bool EndArray(rapidjson::SizeType n) { return next_.EndArray(n); }
-
-private:
-    Next &next_;
-};
-
-// The decimal exponent that the reader's exact conversion works from: for a
-// number other than zero, that of its leading non-zero digit (the value lies
-// in [10^e, 10^(e+1))); for a zero, that of its last written digit, since the
-// conversion counts every zero it is given. Saturates far beyond any double's.
-std::int64_t conversion_exponent(std::string_view number) {
+// The decimal exponent of a number's leading digit: for a number other than
+// zero, that of its leading non-zero digit (the value lies in
+// [10^e, 10^(e+1))); for a zero, that of its last written digit. Saturates far
+// beyond any double's.
+std::int64_t leading_exponent(std::string_view number) {
     if (number.starts_with('-')) number.remove_prefix(1);
     const std::size_t exp_at = std::min(number.find_first_of("eE"), number.size());
     const std::string_view mantissa = number.substr(0, exp_at);
@@ -72,25 +49,62 @@ std::int64_t conversion_exponent(std::string_view number) {
                                 : -static_cast<std::int64_t>(first - point));
 }
 
-// The reader's exact conversion looks its powers of ten up in a table by that
-// exponent without a bounds check, so a number below the smallest double
-// (1111.1111111111111111111e-333, say) or a zero written with hundreds of
-// decimals makes it read outside the table. Such numbers are refused before
-// it runs, as those above the range already are.
-class NumberScreen : public rapidjson::BaseReaderHandler<rapidjson::UTF8<>, NumberScreen> {
-public:
-    bool RawNumber(const char *s, rapidjson::SizeType n, bool) {
-        const std::int64_t exp = conversion_exponent({s, n});
-        return exp >= -324 && exp <= 308;
+// Hands a number on as the reader would have: integers that fit 64 bits as
+// integers, everything else as the correctly rounded double. A number beyond
+// the double range, or below its smallest value, is refused.
+template <typename Next>
+bool emit_number(Next &next, std::string_view text) {
+    const char *first = text.data();
+    const char *last = first + text.size();
+    if (text.find_first_of(".eE") == std::string_view::npos) {
+        if (text.starts_with('-')) {
+            std::int64_t i = 0;
+            if (std::from_chars(first, last, i).ec == std::errc())
+                return i >= INT32_MIN ? next.Int(static_cast<int>(i)) : next.Int64(i);
+        } else {
+            std::uint64_t u = 0;
+            if (std::from_chars(first, last, u).ec == std::errc())
+                return u <= UINT32_MAX ? next.Uint(static_cast<unsigned>(u)) : next.Uint64(u);
+        }
     }
-};
-
-bool numbers_in_range(const char *text) {
-    NumberScreen screen;
-    rapidjson::StringStream in(text);
-    rapidjson::Reader reader;
-    return !reader.Parse<rapidjson::kParseNumbersAsStringsFlag | rapidjson::kParseIterativeFlag>(in, screen).IsError();
+    const std::int64_t lead = leading_exponent(text);
+    if (lead < -324 || lead > 308) return false;
+    double d = 0.0;
+    const auto [end, ec] = std::from_chars(first, last, d);
+    // Only an underflow is out of range and still a number: it reads as zero.
+    const bool underflow = ec == std::errc::result_out_of_range && lead < 0;
+    if (end != last || (ec != std::errc() && !underflow) || !std::isfinite(d)) return false;
+    return next.Double(d);
 }
+
+// Passes every event on to next, refusing what the reader lets through and
+// standard JSON does not: a lone low surrogate escape (decoded into bytes
+// that are not UTF-8) and a number too large for a double.
+template <typename Next>
+class StrictFilter {
+public:
+    explicit StrictFilter(Next &next) : next_(next) {}
+
+    bool Null() { return next_.Null(); }
+    bool Bool(bool b) { return next_.Bool(b); }
+    bool Int(int i) { return next_.Int(i); }
+    bool Uint(unsigned u) { return next_.Uint(u); }
+    bool Int64(std::int64_t i) { return next_.Int64(i); }
+    bool Uint64(std::uint64_t u) { return next_.Uint64(u); }
+    bool Double(double d) { return std::isfinite(d) && next_.Double(d); }
+    bool RawNumber(const char *s, rapidjson::SizeType n, bool) { return emit_number(next_, {s, n}); }
+    bool String(const char *s, rapidjson::SizeType n, bool copy) {
+        return is_valid_utf8({s, n}) && next_.String(s, n, copy);
+    }
+    bool Key(const char *s, rapidjson::SizeType n, bool copy) { return is_valid_utf8({s, n}) && next_.Key(s, n, copy); }
+    bool StartObject() { return next_.StartObject(); }
+    bool EndObject(rapidjson::SizeType n) { return next_.EndObject(n); }
+    bool StartArray() { return next_.StartArray(); }
+    bool EndArray(rapidjson::SizeType n) { return next_.EndArray(n); }
+
+private:
+    Next &next_;
+};
 
 // The reader's own UTF-8 check takes the continuation bytes a lead byte
 // announces without looking for the terminator, so a text that ends inside a
@@ -100,7 +114,7 @@ bool numbers_in_range(const char *text) {
 // mark, so a text starting with one is refused as standard JSON requires.
 template <typename Handler>
 bool read_strictly(const char *text, Handler &handler) {
-    if (!text || !is_valid_utf8(text) || !numbers_in_range(text)) return false;
+    if (!text || !is_valid_utf8(text)) return false;
     StrictFilter<Handler> filter(handler);
     rapidjson::StringStream in(text);
     rapidjson::Reader reader;
@@ -110,12 +124,10 @@ bool read_strictly(const char *text, Handler &handler) {
 }  // namespace
 
 bool json_parse(const char *text, JsonDoc *doc) {
-    // The document cannot take the filter as its handler, so the text is
-    // checked in one pass and built in a second.
-    rapidjson::BaseReaderHandler<> sink;
-    if (!read_strictly(text, sink)) return false;
-    doc->Parse<kParseFlags>(text);
-    return !doc->HasParseError();
+    bool ok = false;
+    auto build = [&](JsonDoc &handler) { return ok = read_strictly(text, handler); };
+    doc->Populate(build);
+    return ok;
 }
 
 const JsonValue *json_member(const JsonValue &obj, const char *name) {

@@ -40,7 +40,10 @@ exported=$(nm -D --defined-only "$real" | awk '$2 != "A" { sub(/@.*/, "", $3); p
 [ "$declared" = "$exported" ] || fail "exported symbols differ from the header: $(diff <(echo "$declared") <(echo "$exported") | tr '\n' ' ')"
 
 # The installed command finds its library without any search path.
-env -u LD_LIBRARY_PATH "$prefix/bin/podcastfeed" --version | grep -q '^podcastfeed ' || fail "installed command does not run"
+# Outputs are taken whole before they are searched: grep -q stops reading at
+# its first match, and under pipefail the writer's SIGPIPE would fail the test.
+version_line=$(env -u LD_LIBRARY_PATH "$prefix/bin/podcastfeed" --version) || fail "installed command does not run"
+grep -q '^podcastfeed ' <<<"$version_line" || fail "installed command does not run"
 
 export PKG_CONFIG_PATH=$(dirname "$pc")
 # shellcheck disable=SC2046,SC2086
@@ -52,6 +55,7 @@ cmake -S "$host_src" -B "$work/host-build" -DCMAKE_PREFIX_PATH="$prefix" \
   -DCMAKE_C_FLAGS="$flags" -DCMAKE_EXE_LINKER_FLAGS="$flags" >/dev/null
 cmake --build "$work/host-build" >/dev/null
 [ "$("$work/host-build/host")" = '{"title":"Installed"}' ] || fail "find_package host failed"
-ldd "$work/host-build/host" | grep -q "$prefix" || fail "find_package host did not use the installed library"
+deps=$(ldd "$work/host-build/host")
+grep -q "$prefix" <<<"$deps" || fail "find_package host did not use the installed library"
 
 echo "install test: passed"

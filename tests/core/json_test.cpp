@@ -140,6 +140,29 @@ TEST(JsonParse, NumbersBelowTheSmallestDoubleAreRefused) {
     for (const char *text : accepted) EXPECT_TRUE(parses(text)) << text;
 }
 
+// Zeros the reader's own conversion would hand to clz, and the integers and
+// doubles either side of the 64-bit and double limits, read as their values.
+TEST(JsonParse, NumbersReadAsTheirValues) {
+    const struct {
+        const char *text;
+        double value;
+    } cases[] = {
+        {"[0e-30]", 0.0},          {"[0.0e-100]", 0.0},     {"[0e300]", 0.0},
+        {"[-0e-50]", 0.0},         {"[3000000000]", 3e9},   {"[-3000000000]", -3e9},
+        {"[18446744073709551615]", 18446744073709551615.0}, {"[18446744073709551616]", 18446744073709551616.0},
+        {"[1.7976931348623157e308]", 1.7976931348623157e308}, {"[0.1]", 0.1},
+    };
+    for (const auto &c : cases) {
+        pf::JsonDoc doc;
+        ASSERT_TRUE(pf::json_parse(c.text, &doc)) << c.text;
+        ASSERT_TRUE(doc.IsArray() && doc[0].IsNumber()) << c.text;
+        EXPECT_EQ(doc[0].GetDouble(), c.value) << c.text;
+    }
+    std::string out;
+    ASSERT_TRUE(pf::json_rewrite("{\"a\":[0e-30,-7,4294967296]}", &out));
+    EXPECT_EQ(out, "{\"a\":[0.0,-7,4294967296]}");
+}
+
 TEST(JsonRewrite, RefusesInvalidTextAndLeavesTheOutputAlone) {
     const char *const cases[] = {"", "{\"a\":\"\\uDC00\"}", "1.8e308", "\xEF\xBB\xBF[]", "[1] 2", "{\"a\":\"\xC3\"}"};
     for (const char *text : cases) {
