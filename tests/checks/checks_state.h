@@ -16,18 +16,14 @@
 #include "core/text.h"
 #include "episodes/episodes.h"
 #include "quorvane_podcastfeed.h"
+#include "support/episode_table.h"
 #include "support/temp_dir.h"
 
 namespace pf_test {
 
 inline void reset_feed_state() {
     feed_channel_reset();
-    pf::s_ep_n = 0;
-    pf::s_override_n = 0;
-    for (char **slot : {&pf::s_url_base, &pf::s_url_local_root, &pf::s_guid_prefix}) {
-        std::free(*slot);
-        *slot = nullptr;
-    }
+    reset_episode_table();
     pf::s_rule_n = 0;
     pf::clear_err();
 }

@@ -11,18 +11,13 @@
 #include "core/text.h"
 #include "episodes/episodes.h"
 #include "quorvane_podcastfeed.h"
+#include "support/episode_table.h"
 #include "support/temp_dir.h"
 
 namespace pf_test {
 
 inline void reset_episode_state() {
-    pf::s_ep_n = 0;
-    pf::s_override_n = 0;
-    for (char **slot : {&pf::s_url_base, &pf::s_url_local_root, &pf::s_guid_prefix}) {
-        std::free(*slot);
-        *slot = nullptr;
-    }
-    pf::clear_err();
+    reset_episode_table();
 }
 
 // Adds an episode for file; more holds further members, each led by a comma.
