@@ -1,17 +1,17 @@
 // Comparison with an earlier feed file: its items are matched to the current
 // episodes by GUID and counted as added, removed, changed or unchanged.
 #include <algorithm>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <exception>
 #include <new>
 #include <string>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
-#include <vector>
 
 #include "checks/checks.h"
 #include "core/error.h"
@@ -27,13 +27,13 @@ char s_out[1024];
 
 constexpr std::size_t npos = std::string_view::npos;
 
-// One item of an older feed file, its texts decoded and cut to the fields.
-struct pf_feed_item {
-    char guid[2048];
-    char title[1024];
-    char pubDate[64];
-    char url[4096];
-};
+// The most bytes, with the terminating NUL, that an old item keeps of each
+// text; the URL has the room of the episode's own, so a long URL the library
+// wrote reads back whole.
+constexpr std::size_t kGuidRoom = 2048;
+constexpr std::size_t kTitleRoom = 1024;
+constexpr std::size_t kPubDateRoom = 64;
+constexpr std::size_t kUrlRoom = 4096;
 
 // Large reads go in slices so no single call depends on the runtime
 // accepting a count beyond 32 bits.
@@ -95,45 +95,90 @@ std::string decode_entities(std::string_view text) {
     return out;
 }
 
-// Decoding comes first, so a value whose escaped form is longer than the
-// field still fills the field as the episode's own text does.
-template <std::size_t N>
-void store_decoded(char (&field)[N], std::string_view raw) {
-    copy_cut(field, decode_entities(raw));
+// Cuts text to room - 1 bytes as a fixed field would, never inside a UTF-8
+// character.
+void cut_to(std::string &text, std::size_t room) {
+    if (text.size() < room) return;
+    copy_cut(text.data(), room, text);
+    text.resize(std::strlen(text.c_str()));
 }
 
-void read_item(std::string_view item, pf_feed_item &out) {
-    store_decoded(out.guid, value_after(item, "<guid isPermaLink=\"false\">", '<'));
-    store_decoded(out.title, value_after(item, "<title>", '<'));
-    store_decoded(out.pubDate, value_after(item, "<pubDate>", '<'));
-    store_decoded(out.url, enclosure_url(item));
+// The texts of the old items, each held as long as the file has it rather
+// than in a fixed field. A value that decoding and the cut leave as it is
+// stays a view into the file text; any other is kept in a string of its own,
+// and a deque never moves those, so views of them last too.
+class ItemTexts {
+public:
+    // The value of raw as a field of room bytes holds it: decoded first, so
+    // a value whose escaped form is longer than the field still fills the
+    // field as the episode's own text does. Valid until the next call.
+    std::string_view look(std::string_view raw, std::size_t room) {
+        if (raw.size() < room && raw.find('&') == npos) return raw;
+        scratch_ = decode_entities(raw);
+        cut_to(scratch_, room);
+        return scratch_;
+    }
+
+    // A text look returned, made to last until the comparison ends.
+    std::string_view keep(std::string_view looked) {
+        if (looked.data() != scratch_.data()) return looked;
+        return kept_.emplace_back(scratch_);
+    }
+
+private:
+    std::string scratch_;
+    std::deque<std::string> kept_;
+};
+
+// What the comparison needs of the items of one GUID: the texts of the first
+// in file order, how many there are and whether an episode has that GUID.
+struct GuidItems {
+    std::string_view title;
+    std::string_view pubDate;
+    std::string_view url;
+    std::size_t items = 0;
+    bool matched = false;
+};
+
+// The old items, by GUID. An item without one can match no episode, so it
+// is only counted.
+struct OldItems {
+    ItemTexts texts;
+    std::unordered_map<std::string_view, GuidItems> by_guid;
+    std::size_t without_guid = 0;
+};
+
+void read_item(std::string_view item, OldItems &old) {
+    ItemTexts &texts = old.texts;
+    const std::string_view guid = texts.look(value_after(item, "<guid isPermaLink=\"false\">", '<'), kGuidRoom);
+    if (guid.empty()) {
+        ++old.without_guid;
+        return;
+    }
+    auto entry = old.by_guid.find(guid);
+    if (entry == old.by_guid.end()) {
+        entry = old.by_guid.emplace(texts.keep(guid), GuidItems{}).first;
+        GuidItems &first = entry->second;
+        first.title = texts.keep(texts.look(value_after(item, "<title>", '<'), kTitleRoom));
+        first.pubDate = texts.keep(texts.look(value_after(item, "<pubDate>", '<'), kPubDateRoom));
+        first.url = texts.keep(texts.look(enclosure_url(item), kUrlRoom));
+    }
+    ++entry->second.items;
 }
 
-// Calls visit for every closed item, from "<item>" up to and including the
-// '<' of its "</item>" (which ends the item's last value); returns the count.
-template <typename Visit>
-std::size_t each_item(std::string_view text, Visit visit) {
-    std::size_t count = 0;
+// Reads every closed item, from "<item>" up to and including the '<' of its
+// "</item>" (which ends the item's last value), in file order; an item left
+// open at the end is not taken.
+void read_feed_items(std::string_view text, OldItems &old) {
     std::size_t cursor = 0;
     for (;;) {
         const std::size_t open = text.find("<item>", cursor);
         if (open == npos) break;
         const std::size_t close = text.find("</item>", open);
         if (close == npos) break;
-        visit(text.substr(open, close + 1 - open));
-        ++count;
+        read_item(text.substr(open, close + 1 - open), old);
         cursor = close;
     }
-    return count;
-}
-
-// The items in file order; an item left open at the end is not taken.
-std::vector<pf_feed_item> read_feed_items(std::string_view text) {
-    std::vector<pf_feed_item> items;
-    // Records are large; sizing the table once spares copying it as it grows.
-    items.reserve(each_item(text, [](std::string_view) {}));
-    each_item(text, [&items](std::string_view item) { read_item(item, items.emplace_back()); });
-    return items;
 }
 
 // The whole file as one NUL-terminated heap text. The length is 64-bit, so a
@@ -178,56 +223,47 @@ std::string as_written(const char *stored, std::size_t capacity) {
     HeapText escaped = xml_escape(stored);
     if (!escaped) throw std::bad_alloc();
     std::string text = decode_entities(escaped.get());
-    if (text.size() < capacity) return text;
-    std::string cut(capacity, '\0');
-    copy_cut(cut.data(), capacity, text);
-    cut.resize(std::strlen(cut.c_str()));
-    return cut;
+    cut_to(text, capacity);
+    return text;
 }
 
-bool same_as_item(const pf_episode &e, const pf_feed_item &item) {
-    return as_written(e.title, sizeof item.title) == item.title &&
-           as_written(e.pubDate, sizeof item.pubDate) == item.pubDate &&
-           as_written(e.url, sizeof item.url) == item.url;
+bool same_as_item(const pf_episode &e, const GuidItems &item) {
+    return as_written(e.title, kTitleRoom) == item.title && as_written(e.pubDate, kPubDateRoom) == item.pubDate &&
+           as_written(e.url, kUrlRoom) == item.url;
 }
 
-// An index replaces the nested search: the map keeps the first item of each
+// The index stands in for the nested search: it keeps the first item of each
 // GUID in file order, and an item is kept when any episode matched its GUID,
 // which is the same as its GUID equalling some episode's.
-Counts match_episodes(const std::vector<pf_feed_item> &items) {
-    std::unordered_map<std::string_view, const pf_feed_item *> first_of_guid;
-    first_of_guid.reserve(items.size());
-    for (const pf_feed_item &item : items)
-        if (item.guid[0] != '\0') first_of_guid.emplace(item.guid, &item);
-
+Counts match_episodes(OldItems &old) {
     Counts counts;
-    std::unordered_set<std::string_view> matched;
     for (int i = 0; i < s_ep_n; ++i) {
         const pf_episode &e = s_eps[i];
-        const std::string guid = as_written(e.guid, sizeof(pf_feed_item::guid));
-        const auto hit = guid.empty() ? first_of_guid.end() : first_of_guid.find(guid);
-        if (hit == first_of_guid.end()) {
+        const std::string guid = as_written(e.guid, kGuidRoom);
+        const auto entry = guid.empty() ? old.by_guid.end() : old.by_guid.find(guid);
+        if (entry == old.by_guid.end()) {
             ++counts.added;
             continue;
         }
-        matched.insert(hit->first);
-        ++(same_as_item(e, *hit->second) ? counts.unchanged : counts.changed);
+        entry->second.matched = true;
+        ++(same_as_item(e, entry->second) ? counts.unchanged : counts.changed);
     }
-    for (const pf_feed_item &item : items)
-        if (item.guid[0] == '\0' || !matched.contains(item.guid)) ++counts.removed;
+    std::size_t removed = old.without_guid;
+    for (const auto &entry : old.by_guid)
+        if (!entry.second.matched) removed += entry.second.items;
+    counts.removed = static_cast<int>(std::min<std::size_t>(removed, INT_MAX));
     return counts;
 }
 
 int compare_with_file(const char *path) {
     if (!path || !*path) return fail("feed_diff: NULL path");
-    std::vector<pf_feed_item> items;
-    {
-        HeapText text;
-        if (read_old_feed(path, &text) != 0) return -1;
-        items = read_feed_items(text.get());
-    }
+    // The items' texts point into the file text, so it lives until the counts are made.
+    HeapText text;
+    if (read_old_feed(path, &text) != 0) return -1;
+    OldItems old;
+    read_feed_items(text.get(), old);
     for (int i = 0; i < s_ep_n; ++i) ep_derive_urls(s_eps[i]);
-    const Counts counts = match_episodes(items);
+    const Counts counts = match_episodes(old);
     const std::string newest = json_escape(newest_pub_date());
     std::snprintf(s_out, sizeof s_out,
                   "{\"added\":%d,\"removed\":%d,\"changed\":%d,\"unchanged\":%d,\"newest_pubDate\":\"%s\"}",
@@ -244,7 +280,7 @@ extern "C" PF_API const char *feed_diff(const char *old_feed_path) {
     try {
         if (compare_with_file(old_feed_path) == 0) clear_err();
     } catch (const std::exception &) {
-        // Memory for the item table, the index or a text ran out.
+        // Memory for the index or a kept text ran out.
         fail("feed_diff: read error");
     }
     return s_out;

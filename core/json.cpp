@@ -51,7 +51,8 @@ std::int64_t leading_exponent(std::string_view number) {
 
 // Hands a number on as the reader would have: integers that fit 64 bits as
 // integers, everything else as the correctly rounded double. A number beyond
-// the double range, or below its smallest value, is refused.
+// the double range is refused; one below its smallest value rounds to a zero
+// of its sign.
 template <typename Next>
 bool emit_number(Next &next, std::string_view text) {
     const char *first = text.data();
@@ -68,13 +69,18 @@ bool emit_number(Next &next, std::string_view text) {
         }
     }
     const std::int64_t lead = leading_exponent(text);
-    if (lead < -324 || lead > 308) return false;
+    if (lead > 308) return false;
+    const double zero = text.starts_with('-') ? -0.0 : 0.0;
+    // Every such value lies below half the smallest double; the conversion is
+    // spared exponents far outside its range.
+    if (lead < -324) return next.Double(zero);
     double d = 0.0;
     const auto [end, ec] = std::from_chars(first, last, d);
-    // Only an underflow is out of range and still a number: it reads as zero.
+    // Only an underflow is out of range and still a number, and the
+    // conversion leaves its result unset then.
     const bool underflow = ec == std::errc::result_out_of_range && lead < 0;
     if (end != last || (ec != std::errc() && !underflow) || !std::isfinite(d)) return false;
-    return next.Double(d);
+    return next.Double(underflow ? zero : d);
 }
 
 // Passes every event on to next, refusing what the reader lets through and

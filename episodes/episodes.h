@@ -41,7 +41,18 @@ struct pf_episode {
     char block_text[16];
 };
 
-extern pf_episode s_eps[kMaxEpisodes];
+// The episodes in feed order. A record stays where it was first written and
+// the table orders record numbers, so removing or moving an episode shifts
+// small numbers instead of whole records, and a field pointer handed to the
+// host stays on its episode's record.
+struct pf_episode_table {
+    // The record at a feed position. Positions from s_ep_n on name the free
+    // records, the one at s_ep_n being the next to take; whoever takes it
+    // zero-fills it first.
+    pf_episode &operator[](int position) const;
+};
+
+extern const pf_episode_table s_eps;
 extern int s_ep_n;
 
 // One text field of the record as the host reaches it by name: every text

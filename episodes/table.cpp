@@ -1,7 +1,9 @@
 // The episode table in feed order, and the host's edits of it: setting one
 // field, removing an episode, moving one to another position.
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <limits>
 #include <string_view>
 
 #include "core/error.h"
@@ -12,10 +14,28 @@
 
 namespace pf {
 
-pf_episode s_eps[kMaxEpisodes];
+const pf_episode_table s_eps{};
 int s_ep_n = 0;
 
 namespace {
+
+pf_episode s_records[kMaxEpisodes];
+
+using RecordNumber = std::uint16_t;
+static_assert(kMaxEpisodes - 1 <= std::numeric_limits<RecordNumber>::max());
+
+// Always a permutation of the record numbers, so a count set back to any
+// value (a new scan sets it to 0) leaves every position naming a record of
+// its own. In load order at first: a table that never shrank uses the
+// records from the front and leaves the others untouched.
+constexpr std::array<RecordNumber, kMaxEpisodes> load_order() {
+    std::array<RecordNumber, kMaxEpisodes> order{};
+    for (int i = 0; i < kMaxEpisodes; ++i) order[i] = static_cast<RecordNumber>(i);
+    return order;
+}
+std::array<RecordNumber, kMaxEpisodes> s_order = load_order();
+
+auto order_at(int position) { return s_order.begin() + position; }
 
 struct NumberKey {
     const char *name;
@@ -48,6 +68,8 @@ int set_field(pf_episode &e, std::string_view key, const char *value) {
 
 }  // namespace
 
+pf_episode &pf_episode_table::operator[](int position) const { return s_records[s_order[position]]; }
+
 std::int32_t *host_number(pf_episode &e, std::string_view name) {
     for (const NumberKey &number : kNumberKeys)
         if (name == number.name) return &(e.*number.field);
@@ -70,7 +92,9 @@ extern "C" PF_API int feed_episode_set(int index, const char *key, const char *v
 extern "C" PF_API int feed_episode_remove(int index) {
     using namespace pf;
     if (!is_position(index)) return fail("feed_episode_remove: bad index %d", index);
-    std::copy(s_eps + index + 1, s_eps + s_ep_n, s_eps + index);
+    // The removed episode's record becomes the first free one, so the next
+    // episode added reuses it.
+    std::rotate(order_at(index), order_at(index + 1), order_at(s_ep_n));
     --s_ep_n;
     clear_err();
     return 0;
@@ -79,16 +103,10 @@ extern "C" PF_API int feed_episode_remove(int index) {
 extern "C" PF_API int feed_episode_move(int i, int j) {
     using namespace pf;
     if (!is_position(i) || !is_position(j)) return fail("feed_episode_move: bad index i=%d j=%d", i, j);
-    if (i != j) {
-        // Records are plain bytes, so the others shift as one block and the
-        // moved one is set aside whole.
-        const pf_episode moved = s_eps[i];
-        if (i < j)
-            std::copy(s_eps + i + 1, s_eps + j + 1, s_eps + i);
-        else
-            std::copy_backward(s_eps + j, s_eps + i, s_eps + i + 1);
-        s_eps[j] = moved;
-    }
+    if (i < j)
+        std::rotate(order_at(i), order_at(i + 1), order_at(j + 1));
+    else if (j < i)
+        std::rotate(order_at(j), order_at(i), order_at(i + 1));
     clear_err();
     return 0;
 }

@@ -138,6 +138,8 @@ TEST_F(DiffTest, HandWrittenItemsMatchByTheirFalsePermaLinkGuid) {
         {"value past the item's end",
          "<item><title>T</title></item>" + item(guid("g1"), "T", "http://u/1"), result(0, 1, 0, 1)},
         {"stray items", "<item></item><item><guid isPermaLink=\"false\">g9</guid></item>", result(1, 2, 0, 0)},
+        {"unmatched duplicates", item(guid("g2"), "T", "http://u/1") + item(guid("g2"), "T", "http://u/1"),
+         result(1, 2, 0, 0)},
     };
     for (const auto &c : cases) {
         pf_test::reset_feed_state();
@@ -170,6 +172,18 @@ TEST_F(DiffTest, EntitiesAreDecodedOnceLeftToRight) {
                   c.same ? result(0, 0, 0, 1) : result(0, 0, 1, 0))
             << c.written;
     }
+}
+
+// Every text of an item may need decoding; those of the first item of a GUID
+// must still hold once the items after it have been decoded.
+TEST_F(DiffTest, DecodedTextsOfTheFirstItemOfAGuidAreTheOnesCompared) {
+    add_fixed("a&b", "Q&A", "http://u/?x=1&y=2");
+    add_fixed("c<d", "T", "http://u/2");
+    const std::string items = item(guid("a&amp;b"), "Q&amp;A", "http://u/?x=1&amp;y=2") +
+                              item(guid("c&lt;d"), "T&amp;", "http://u/2") +
+                              item(guid("a&amp;b"), "&lt;other&gt;", "http://u/&amp;") +
+                              item(guid("z&amp;z"), "T", "http://u/3");
+    EXPECT_EQ(diff_with_text(feed(items)), result(0, 1, 1, 1));
 }
 
 TEST_F(DiffTest, TwoEpisodesWithOneGuidBothMatchItsItem) {

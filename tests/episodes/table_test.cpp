@@ -2,6 +2,7 @@
 #include <climits>
 #include <cstring>
 #include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -106,6 +107,45 @@ TEST_F(Episodes, MoveAndRemoveKeepTheOtherEpisodesInOrder) {
         add_titled("PQRS");
         EXPECT_EQ(c.edit(), 0) << c.order;
         EXPECT_EQ(titles(), c.order);
+    }
+}
+
+// Records are reused after removals, so a long mixed run checks that every
+// position names an episode's own record and that a new episode never shows
+// what an earlier one left in its record.
+TEST_F(Episodes, AnyRunOfEditsMatchesAListOfTheSameEdits) {
+    struct Expected {
+        std::string title, description;
+    };
+    std::vector<Expected> model;
+    std::mt19937 random(7);
+    const auto below = [&random](std::size_t n) { return static_cast<int>(random() % n); };
+    for (int step = 0; step < 3000; ++step) {
+        const int n = static_cast<int>(model.size());
+        const int op = n == 0 ? 0 : below(4);  // adds twice as often, so the table grows
+        if (op == 0 || op == 3) {
+            const Expected e{"t" + std::to_string(step), below(2) ? "d" + std::to_string(step) : ""};
+            ASSERT_EQ(feed_episode_add(("{\"file\":\"/none/x.mp3\",\"title\":\"" + e.title + "\"}").c_str()), 0);
+            if (!e.description.empty()) {
+                ASSERT_EQ(feed_episode_set(n, "description", e.description.c_str()), 0);
+            }
+            model.push_back(e);
+        } else if (op == 1) {
+            const int at = below(n);
+            ASSERT_EQ(feed_episode_remove(at), 0);
+            model.erase(model.begin() + at);
+        } else {
+            const int i = below(n), j = below(n);
+            ASSERT_EQ(feed_episode_move(i, j), 0);
+            const Expected moved = model[i];
+            model.erase(model.begin() + i);
+            model.insert(model.begin() + j, moved);
+        }
+    }
+    ASSERT_EQ(feed_episode_count(), static_cast<int>(model.size()));
+    for (int i = 0; i < feed_episode_count(); ++i) {
+        EXPECT_EQ(feed_episode_field(i, "title"), model[i].title) << i;
+        EXPECT_EQ(feed_episode_field(i, "description"), model[i].description) << i;
     }
 }
 
