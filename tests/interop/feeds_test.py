@@ -10,7 +10,7 @@ import urllib.parse
 import feedparser
 import podcastparser
 
-import pflib
+import quorvane_podcastfeed as pf
 import show
 
 SHOW_TITLE = 'Night & Day "Sessions" <Live> — Ünï'
@@ -42,14 +42,13 @@ class ScannedShowFeed(unittest.TestCase):
         cls.folder = os.path.join(cls.work.name, "Night & Day #1? ünï")
         os.mkdir(cls.folder)
         cls.names = show.build(cls.folder)
-        lib = pflib.Library()
-        lib.scan(cls.folder, {"playlist_name": SHOW_TITLE})
+        pf.episode_scan(cls.folder, {"playlist_name": SHOW_TITLE})
         cls.feed_path = os.path.join(cls.work.name, "feed.xml")
-        lib.generate_to(cls.feed_path)
-        cls.channel = lib.channel()
-        cls.episodes = lib.episodes()
-        cls.report = lib.validation_report()
-        cls.diff = lib.diff(cls.feed_path)
+        pf.generate_to(cls.feed_path)
+        cls.channel = pf.channel_json()
+        cls.episodes = show.episodes()
+        cls.report = pf.validate_report_json()
+        cls.diff = pf.diff(cls.feed_path)
 
     @classmethod
     def tearDownClass(cls):

@@ -15,7 +15,7 @@ import urllib.request
 import feedparser
 import podcastparser
 
-import pflib
+import quorvane_podcastfeed as pf
 import show
 
 
@@ -64,9 +64,8 @@ class Listener(unittest.TestCase):
         self.base_url = "http://127.0.0.1:%d" % server.server_address[1]
 
     def test_every_enclosure_downloads_as_the_file_it_was_made_from(self):
-        lib = pflib.Library()
-        lib.scan(self.folder, {"base_url": self.base_url, "local_root": self.folder})
-        lib.generate_to(os.path.join(self.folder, "feed.xml"))
+        pf.episode_scan(self.folder, {"base_url": self.base_url, "local_root": self.folder})
+        pf.generate_to(os.path.join(self.folder, "feed.xml"))
         feed_url = self.base_url + "/feed.xml"
         document = fetch(feed_url)
         # Clients follow the self link when they refresh the subscription.
@@ -74,7 +73,7 @@ class Listener(unittest.TestCase):
         self.assertEqual(self_links, [feed_url])
         parsed = podcastparser.parse(feed_url, io.BytesIO(document))
 
-        local_by_url = {e["url"]: e["file"] for e in lib.episodes()}
+        local_by_url = {e["url"]: e["file"] for e in show.episodes()}
         self.assertEqual(sorted(os.path.basename(f) for f in local_by_url.values()), sorted(self.names))
         self.assertEqual(len(parsed["episodes"]), len(self.names))
         for episode in parsed["episodes"]:

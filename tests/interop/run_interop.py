@@ -1,4 +1,5 @@
-# Runs every *_test.py of this folder against one built shared library:
+# Runs every *_test.py of this folder against one built shared library,
+# loaded through the project's Python package:
 #   python3 run_interop.py path/to/libquorvane-podcastfeed.so
 # The outside tools and parsers must be installed (scripts/install-deps.sh
 # installs them); a missing one fails the run rather than skipping it, so a
@@ -13,15 +14,21 @@ import unittest
 sys.dont_write_bytecode = True
 
 HERE = os.path.dirname(os.path.abspath(__file__))
+PACKAGE_DIR = os.path.join(HERE, os.pardir, os.pardir, "python")
 PYTHON_MODULES = ("feedparser", "podcastparser")
 
 
 def main():
     if len(sys.argv) != 2:
         sys.exit("usage: run_interop.py LIBRARY")
-    os.environ["PF_LIBRARY"] = os.path.abspath(sys.argv[1])
-    sys.path.insert(0, HERE)
+    sys.path[:0] = [HERE, PACKAGE_DIR]
     import media
+    import quorvane_podcastfeed
+
+    try:
+        quorvane_podcastfeed.load(os.path.abspath(sys.argv[1]))
+    except quorvane_podcastfeed.PodcastFeedError as error:
+        sys.exit(str(error))
 
     missing = media.missing_tools() + [m for m in PYTHON_MODULES if importlib.util.find_spec(m) is None]
     if missing:

@@ -7,6 +7,7 @@ import os
 import shutil
 
 import media
+import quorvane_podcastfeed as pf
 
 # Episode file name -> the generated file it is a copy of.
 EPISODES = {
@@ -36,6 +37,20 @@ SIDECARS = {
     },
     "03 Rock 'n' Roll [a1B2c3-D4].json": {"thumbnail": "https://img.example.net/rock'n'roll.png"},
     "Show & Tell.json": {"author": "Ann O'Neil", "thumbnail": "https://img.example.net/show&tell.png"},
+}
+
+# Episode fields the tests compare, and how each is read: texts come as
+# os.fsdecode gives them, so no byte of a file name is lost.
+EPISODE_FIELDS = {
+    "file": str,
+    "title": str,
+    "url": str,
+    "guid": str,
+    "image": str,
+    "author": str,
+    "mime": str,
+    "size": int,
+    "duration_s": int,
 }
 
 # Modification times, which become publication dates; the newest file with a
@@ -69,3 +84,10 @@ def build(folder):
 
 def sidecar_of(name):
     return SIDECARS.get(os.path.splitext(name)[0] + ".json", {})
+
+
+def episodes():
+    """Every episode of the library's feed as a dict of EPISODE_FIELDS;
+    reading url and guid derives them exactly as rendering does."""
+    return [{name: read(pf.episode_field(index, name)) for name, read in EPISODE_FIELDS.items()}
+            for index in range(pf.episode_count())]
