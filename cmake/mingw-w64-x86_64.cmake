@@ -25,17 +25,22 @@ set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 set(CMAKE_EXE_LINKER_FLAGS_INIT -static)
 set(CMAKE_SHARED_LINKER_FLAGS_INIT -static)
 
-# RapidJSON is header-only, but it lives in the host's /usr/include, which must
-# not reach the cross compiler whole (glibc headers would shadow MinGW's). Its
-# own folder is staged alone in the build tree.
-if(NOT DEFINED RAPIDJSON_INCLUDE_DIR AND EXISTS /usr/include/rapidjson/document.h)
-  set(pf_staged_include "${CMAKE_BINARY_DIR}/cross-include")
-  file(MAKE_DIRECTORY "${pf_staged_include}")
-  if(NOT EXISTS "${pf_staged_include}/rapidjson")
-    file(CREATE_LINK /usr/include/rapidjson "${pf_staged_include}/rapidjson" SYMBOLIC)
+# The header-only libraries (RapidJSON, CLI11, stb, mustache) live in the
+# host's /usr/include, which must not reach the cross compiler whole (glibc
+# headers would shadow MinGW's). Their own folders are staged alone in the
+# build tree.
+set(pf_staged_include "${CMAKE_BINARY_DIR}/cross-include")
+file(MAKE_DIRECTORY "${pf_staged_include}")
+foreach(pf_header_dir rapidjson CLI stb kainjow)
+  if(EXISTS /usr/include/${pf_header_dir} AND NOT EXISTS "${pf_staged_include}/${pf_header_dir}")
+    file(CREATE_LINK /usr/include/${pf_header_dir} "${pf_staged_include}/${pf_header_dir}" SYMBOLIC)
   endif()
-  set(RAPIDJSON_INCLUDE_DIR "${pf_staged_include}" CACHE PATH "RapidJSON headers for the cross build")
-endif()
+endforeach()
+foreach(pf_header_var RAPIDJSON_INCLUDE_DIR CLI11_INCLUDE_DIR STB_INCLUDE_DIR MUSTACHE_INCLUDE_DIR)
+  if(NOT DEFINED ${pf_header_var})
+    set(${pf_header_var} "${pf_staged_include}" CACHE PATH "Header-only library for the cross build")
+  endif()
+endforeach()
 
 # GoogleTest is built from Debian's sources (package googletest) for the target.
 set(PF_GTEST_SOURCE_DIR /usr/src/googletest CACHE PATH "GoogleTest sources built for the target")

@@ -7,9 +7,11 @@
 #include <span>
 #include <string_view>
 
+#include "quorvane_podcastfeed.h"
+
 namespace pf {
 
-constexpr int kMaxEpisodes = 4096;
+constexpr int kMaxEpisodes = PF_MAX_EPISODES;
 constexpr int kMaxOverrides = 4096;
 
 struct pf_episode {

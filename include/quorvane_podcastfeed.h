@@ -39,6 +39,9 @@
  * port 8080 of the same machine makes every enclosure downloadable. */
 #define PF_DEFAULT_ORIGIN "http://localhost:8080"
 
+/* The most episodes the feed holds; a scan leaves out the files past it. */
+#define PF_MAX_EPISODES 4096
+
 #ifdef __cplusplus
 extern "C" {
 #endif

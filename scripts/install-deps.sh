@@ -9,6 +9,8 @@ packages=(
   ffmpeg sox python3 python3-feedparser python3-podcastparser
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 googletest
   clang libclang-rt-14-dev libxml2-dev valgrind
+  libcli11-dev libmicrohttpd-dev libkainjow-mustache-dev libqrencode-dev libstb-dev libpng-dev
+  python3-pytest python3-pip python3-setuptools python3-wheel curl gpodder chromium zbar-tools
 )
 
 missing=()

@@ -28,7 +28,7 @@ namespace {
 
 using namespace pf_test;
 
-constexpr int kMaxEpisodes = 4096;
+constexpr int kMaxEpisodes = PF_MAX_EPISODES;
 constexpr int kMaxOverrides = 4096;
 constexpr std::size_t kErrorCapacity = 2048;
 constexpr std::size_t kValueCapacity = 4096;  // channel values and the longest episode fields
