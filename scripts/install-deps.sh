@@ -1,17 +1,28 @@
 #!/usr/bin/env bash
-# Installs, with apt-get, whatever the build and the tests need and this
-# machine lacks; does nothing when all is there.
+# Installs, with apt-get, whatever this machine lacks for the job named:
+# "build" (the library and the command: what the demo needs) or "test" (the
+# build, and every tool the tests run, the Windows cross-build and Wine). Does
+# nothing when all is there.
 set -euo pipefail
 
-packages=(
-  cmake g++ make pkg-config rapidjson-dev libgtest-dev
-  gcc libxml2-utils
+build=(
+  cmake g++ make pkg-config rapidjson-dev
+  libcli11-dev libmicrohttpd-dev libkainjow-mustache-dev libqrencode-dev libstb-dev libpng-dev
+  libxml2-utils
+)
+test=(
+  "${build[@]}" libgtest-dev gcc
   ffmpeg sox python3 python3-feedparser python3-podcastparser
+  python3-pytest python3-pip python3-setuptools python3-wheel curl gpodder chromium zbar-tools
   g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64 wine64 googletest
   clang libclang-rt-14-dev libxml2-dev valgrind
-  libcli11-dev libmicrohttpd-dev libkainjow-mustache-dev libqrencode-dev libstb-dev libpng-dev
-  python3-pytest python3-pip python3-setuptools python3-wheel curl gpodder chromium zbar-tools
 )
+
+case "${1:-test}" in
+  build) packages=("${build[@]}") ;;
+  test) packages=("${test[@]}") ;;
+  *) echo "usage: install-deps.sh [build|test]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do
