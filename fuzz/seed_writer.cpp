@@ -26,6 +26,14 @@ std::vector<Seed> iso_seeds() {
         {"large-box.m4a", ftyp() + box64("moov", mvhd(0, 1000, 5000) + track("mp4a")) + box("mdat", "")},
         {"empty-stsd.mov", ftyp("qt  ") + box("moov", mvhd(0, 600, 600) + box("trak", box("mdia",
                                mdhd(600, 600) + hdlr("vide") + box("minf", box("stbl", stsd_empty())))))},
+        {"fragmented.mp4", ftyp("iso5") +
+                               box("moov", mvhd(0, 1000, 0) + track("avc1", "vide", 1, 10240) +
+                                               track("mp4a", "soun", 2, 44100) +
+                                               box("mvex", mehd(0, 0) + trex(1, 1024) + trex(2, 1024))) +
+                               box("moof", box("mfhd", std::string(8, '\0')) +
+                                               box("traf", tfhd(1, 0x02000B, 512) + trun(0x205, 4)) +
+                                               box("traf", tfhd(2, 0x020000) + trun(0xB01, 3, {1024, 1024, 2048}))) +
+                               box("mdat", std::string(16, '\0'))},
     };
 }
 

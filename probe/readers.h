@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "probe/window.h"
+
 namespace pf {
 
 // True when all n bytes were read.
@@ -54,9 +56,9 @@ struct pf_box {
 enum class BoxRead { ok, none, unusable };
 
 // Reads the header of the box at pos inside a container ending at end.
-// none: fewer than 8 bytes left or readable; unusable: the seek failed, the
-// 64-bit size is cut short or below 16, or the box would end after end.
-BoxRead pf_box_header(std::FILE *f, std::int64_t pos, std::int64_t end, pf_box *out);
+// none: fewer than 8 bytes left or readable; unusable: the 64-bit size is
+// cut short or below 16, or the box would end after end.
+BoxRead pf_box_header(ByteWindow &w, std::int64_t pos, std::int64_t end, pf_box *out);
 
 // Bitrate from the file size and play time: (size x 8 / duration) / 1000,
 // truncated, saturated to 32 bits; exact for every size and duration.

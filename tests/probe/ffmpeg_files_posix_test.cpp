@@ -39,14 +39,20 @@ bool make(const std::string &input, const std::string &options, const std::strin
 // where ffprobe subtracts them: a few tens of milliseconds more. The sources
 // last 7.5 s and 3.5 s, half a second away from a whole second, so both
 // readings must truncate to the same second; the difference stays below 1 s.
+// The fragmented movies pair the tone with a picture of the same length (an
+// index box of a DASH file makes ffprobe take the picture's length alone);
+// ffprobe reads their length from the last packet's time, a fraction more.
 TEST(FfmpegFiles, DurationAgreesWithFfprobeAndCodecIsNamed) {
     if (!have_ffmpeg()) GTEST_SKIP() << "ffmpeg/ffprobe not installed";
     const std::string tone = "-f lavfi -i sine=frequency=440:duration=7.5";
     const std::string picture = "-f lavfi -i testsrc=size=64x64:rate=10:duration=3.5";
+    const std::string both = tone + " -f lavfi -i testsrc=size=64x64:rate=10:duration=7.5";
+    // A keyframe every second, so that the picture is cut into fragments.
+    const std::string fragments = "-c:a aac -c:v libx264 -g 10 -movflags ";
     const struct {
         const char *name;
         const std::string &input;
-        const char *options;
+        std::string options;
         const char *codec;
         long long kbps;  // -1: not checked (derived from the size, or variable)
     } cases[] = {
@@ -62,6 +68,12 @@ TEST(FfmpegFiles, DurationAgreesWithFfprobeAndCodecIsNamed) {
         {"s16.wav", tone, "-c:a pcm_s16le", "pcm", 705},
         {"s24.wav", tone, "-c:a pcm_s24le", "extensible", 1058},  // written as extensible above 16 bits
         {"six.wav", tone, "-ac 6 -c:a pcm_s16le", "extensible", 4233},
+        {"frag_keyframe.mp4", both, fragments + "frag_keyframe", "mp4a", -1},
+        {"empty_moov.mp4", both, fragments + "frag_keyframe+empty_moov", "mp4a", -1},
+        {"default_base_moof.mp4", both, fragments + "frag_keyframe+empty_moov+default_base_moof", "mp4a",
+         -1},
+        {"dash.mp4", both, fragments + "dash", "mp4a", -1},
+        {"recorder.m4a", tone, "-c:a aac -movflags empty_moov -frag_duration 1000000", "mp4a", -1},
     };
     TempDir dir;
     for (const auto &c : cases) {

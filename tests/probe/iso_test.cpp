@@ -18,6 +18,9 @@ const std::string kNoMovie = "no mvhd/moov found (not an ISO media file?)";
 
 std::string moov(const std::string &children) { return box("moov", children); }
 
+// A track fragment header flag that plays no part in the play time.
+constexpr std::uint32_t kBaseIsMoof = 0x020000;
+
 TEST(BoxHeader, SizesPositionsAndHeaderLengths) {
     const std::string filler(100, '\0');
     const struct {
@@ -47,8 +50,9 @@ TEST(BoxHeader, SizesPositionsAndHeaderLengths) {
         write_file(path, filler + c.bytes);
         pf::File f = pf::open_for_read(path.c_str());
         ASSERT_TRUE(f);
+        pf::ByteWindow window(f.get());
         pf::pf_box b;
-        EXPECT_EQ(pf::pf_box_header(f.get(), 100, c.end, &b), c.read) << c.what;
+        EXPECT_EQ(pf::pf_box_header(window, 100, c.end, &b), c.read) << c.what;
         if (c.read != pf::BoxRead::ok) continue;
         EXPECT_EQ(b.next, c.next) << c.what;
         EXPECT_EQ(b.header_len, c.header_len) << c.what;
@@ -134,10 +138,13 @@ TEST(IsoProbe, LastTrackThatReadsItsEntryDecides) {
 }
 
 // Files with chapters end with a text track, and movies may carry subtitle
-// or timecode tracks: only sound and picture tracks name the codec.
-TEST(IsoProbe, TracksWithoutSoundOrPictureLeaveTheCodecToTheOthers) {
+// or timecode tracks: only tracks known to carry neither sound nor picture
+// leave the codec to the others. Writers leave the handler zero or put their
+// own type there, and such tracks still name the codec.
+TEST(IsoProbe, OnlyTracksKnownToCarryNeitherSoundNorPictureLeaveTheCodec) {
     TempDir dir;
     const auto movie = [](const std::string &tracks) { return ftyp() + moov(mvhd(0, 1000, 1000) + tracks); };
+    const std::string zero(4, '\0');
     const struct {
         const char *what;
         std::string bytes;
@@ -151,11 +158,86 @@ TEST(IsoProbe, TracksWithoutSoundOrPictureLeaveTheCodecToTheOthers) {
         {"nothing but chapters", movie(track("text", "text")), "unknown"},
         {"handler cut short counts as media",
          movie(box("trak", box("mdia", box("hdlr", be32(0)) + box("minf", box("stbl", stsd("alac")))))), "alac"},
+        {"zero handler decides", movie(track("mp4a", "soun") + track("avc1", zero)), "h264"},
+        {"unknown handler decides", movie(track("mp4a", "soun") + track("avc1", "abcd")), "h264"},
+        {"no handler decides", movie(track("mp4a", "soun") + track("avc1", "")), "h264"},
+        // Once the codec is known the walk stops before the media data, so
+        // its size, beyond the end of the file, is never seen.
+        {"zero handler before media data past the end",
+         movie(track("alac", zero)) + box_sized("mdat", 0x7FFFFFFF, ""), "alac"},
     };
     for (const auto &c : cases) {
         const Probed p = probe_bytes(dir, "a.m4a", c.bytes);
         EXPECT_EQ(p.error, "") << c.what;
         EXPECT_EQ(p.codec, c.codec) << c.what << ": " << p.text;
+    }
+    for (const char *handler : {"text", "sbtl", "subt", "clcp", "tmcd", "hint", "meta"}) {
+        const Probed p = probe_bytes(dir, "a.m4a", movie(track("mp4a", "soun") + track("avc1", handler)));
+        EXPECT_EQ(p.codec, "mp4a") << handler;
+    }
+}
+
+// A fragmented movie (moov holding mvex, then moof boxes) lasts as long as
+// mehd says, or else as the samples in moov plus the longest track's
+// fragments, each track counted in its own timescale.
+TEST(IsoProbe, FragmentedMovieLastsAsItsFragments) {
+    TempDir dir;
+    // Track 1 counts 10240 a second, track 2 44100; each default sample is 1 s.
+    const std::string tracks = track("avc1", "vide", 1, 10240) + track("mp4a", "soun", 2, 44100);
+    const std::string extends = trex(1, 10240) + trex(2, 44100);
+    const auto movie = [&](std::uint32_t duration, const std::string &mvex_children) {
+        return ftyp() + moov(mvhd(0, 1000, duration) + tracks + box("mvex", mvex_children));
+    };
+    const auto fragment = [](const std::string &trafs, std::size_t media_bytes = 32) {
+        return box("moof", box("mfhd", be32(0) + be32(1)) + trafs) + box("mdat", std::string(media_bytes, '\0'));
+    };
+    const auto traf = [](std::uint32_t id, const std::string &runs, std::uint32_t tfhd_flags = kBaseIsMoof,
+                         std::uint32_t default_duration = 0) {
+        return box("traf", tfhd(id, tfhd_flags, default_duration) + runs);
+    };
+    // Ten seconds of video, five of sound, in defaults.
+    const std::string ten_and_five = fragment(traf(1, trun(0x205, 10)) + traf(2, trun(0x201, 5)));
+    const struct {
+        const char *what;
+        std::string bytes;
+        long long duration_s;
+    } cases[] = {
+        {"empty movie, fragments in trex defaults", movie(0, extends) + ten_and_five + ten_and_five, 20},
+        {"samples in moov plus fragments", movie(2500, extends) + ten_and_five, 12},
+        {"fragments far apart",
+         movie(0, extends) + fragment(traf(1, trun(0x205, 10)), 100000) + fragment(traf(1, trun(0x205, 10)), 300000) +
+             ten_and_five,
+         30},
+        {"the longest track decides",
+         movie(0, extends) + fragment(traf(1, trun(0x205, 3)) + traf(2, trun(0x201, 7))), 7},
+        {"several runs and track fragments add up",
+         movie(0, extends) + fragment(traf(1, trun(0x205, 2) + trun(0x205, 3)) + traf(1, trun(0, 4))), 9},
+        {"per-sample durations, after data offset and first sample flags",
+         movie(0, extends) + fragment(traf(2, trun(0xF05, 3, {44100, 88200, 22050}))), 3},
+        {"tfhd default after base offset and description index",
+         movie(0, extends) + fragment(traf(1, trun(0, 6), 0x0B, 5120)), 3},
+        {"tfhd default with every field around it",
+         movie(0, extends) + fragment(traf(1, trun(0, 6), 0x3B, 20480)), 12},
+        {"mehd gives the whole presentation", movie(2500, mehd(0, 65000) + extends) + ten_and_five, 65},
+        {"64-bit mehd", movie(0, mehd(1, 4294968296ull) + extends) + ten_and_five, 4294968},
+        {"mehd of 0 counts the fragments", movie(0, mehd(0, 0) + extends) + ten_and_five, 10},
+        {"a run claiming more samples than it holds counts those present",
+         movie(0, extends) + fragment(traf(2, trun(0x100, 1000000, {44100, 44100}))), 2},
+        {"a fragment of a track the movie does not have counts for nothing",
+         movie(0, extends) + fragment(traf(9, trun(0, 50), 0x08, 1000)), 0},
+        {"a run before any fragment header counts for nothing",
+         movie(0, extends) + fragment(box("traf", trun(0, 50)) + traf(1, trun(0, 1))), 1},
+        {"a fragment cut off by the end of the file keeps those before it",
+         movie(0, extends) + ten_and_five + box_sized("moof", 4096, box("mfhd", be32(0))), 10},
+        {"a fragment before the movie counts too, in its own defaults",
+         ftyp() + fragment(traf(1, trun(0, 10), 0x08, 10240)) + movie(0, extends).substr(ftyp().size()), 10},
+        {"without mvex, fragments are not looked at", iso_file(1000, 4000, {"mp4a"}) + ten_and_five, 4},
+    };
+    for (const auto &c : cases) {
+        const Probed p = probe_bytes(dir, "a.mp4", c.bytes);
+        EXPECT_EQ(p.error, "") << c.what;
+        EXPECT_EQ(p.duration_s, c.duration_s) << c.what << ": " << p.text;
+        EXPECT_EQ(p.codec, "mp4a") << c.what;
     }
 }
 

@@ -2,6 +2,8 @@
 // give play time and bitrate.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <filesystem>
 #include <string>
 
 #include "probe_support.h"
@@ -80,6 +82,32 @@ TEST(WavProbe, DataSizeBeyondTheFileCountsTheBytesPresent) {
     }
 }
 
+// A stream beyond 4 GiB cannot state its size in 32 bits: the placeholder
+// stands for every byte present, while any other size still caps them. The
+// files are sparse, so they cost no disk.
+TEST(WavProbe, PlaceholderDataSizeCountsPastFourGiB) {
+    TempDir dir;
+    constexpr std::uintmax_t kSixGiB = std::uintmax_t{6} << 30;
+    const struct {
+        const char *what;
+        std::uint32_t data_size;
+        long long duration_s;
+    } cases[] = {
+        {"placeholder", 0xFFFFFFFF, static_cast<long long>(kSixGiB / 176400)},
+        {"largest real size", 0xFFFFFFFE, 0xFFFFFFFEll / 176400},
+    };
+    for (const auto &c : cases) {
+        const std::string path = dir.file("stream.wav");
+        const std::string header = riff_wave(wav_fmt(1, 2, 44100, 16) + chunk_sized("data", c.data_size, ""));
+        write_file(path, header);
+        std::filesystem::resize_file(path, header.size() + kSixGiB);
+        const Probed p = probe_path(path);
+        EXPECT_EQ(p.error, "") << c.what;
+        EXPECT_EQ(p.duration_s, c.duration_s) << c.what << ": " << p.text;
+        EXPECT_EQ(p.bitrate_kbps, 1411) << c.what;
+    }
+}
+
 TEST(WavProbe, ChunkWalk) {
     TempDir dir;
     const std::string fmt = wav_fmt(1, 1, 8000, 8);
@@ -96,6 +124,13 @@ TEST(WavProbe, ChunkWalk) {
         {"a short later fmt chunk changes nothing",
          riff_wave(fmt + chunk("fmt ", fmt_body(1, 2, 8000, 8).substr(0, 14)) + wav_data(16000)), 2},
         {"the first data chunk ends the walk", riff_wave(fmt + wav_data(8000) + wav_data(80000)), 1},
+        // Identifiers are four printable characters; anything else ends the
+        // walk as the end of the file does, before the data chunk behind it.
+        {"printable identifiers are chunks", riff_wave(fmt + chunk(" ~-1", "xy") + wav_data(8000)), 1},
+        {"zero bytes are no chunk", riff_wave(fmt + std::string(64, '\0') + wav_data(8000)), 0},
+        {"a control byte is no identifier", riff_wave(fmt + chunk("JU\x1FK", "") + wav_data(8000)), 0},
+        {"DEL is no identifier", riff_wave(fmt + chunk("JUN\x7F", "") + wav_data(8000)), 0},
+        {"a byte above ASCII is no identifier", riff_wave(fmt + chunk("\x80UNK", "") + wav_data(8000)), 0},
     };
     for (const auto &c : cases) {
         const Probed p = probe_bytes(dir, "a.wav", c.bytes);

@@ -219,11 +219,53 @@ std::string stsd(std::string_view fourcc) {
 
 std::string stsd_empty() { return box("stsd", be32(0) + be32(0)); }
 
-std::string track(std::string_view fourcc, std::string_view handler_type) {
+std::string tkhd(std::uint32_t track_id) {
+    // Version 0 and flags "enabled", times, the id, then reserved bytes,
+    // duration, layer, volume, the matrix and the size, all left zero.
+    return box("tkhd", be32(1) + be32(0) + be32(0) + be32(track_id) + zeros(68));
+}
+
+std::string track(std::string_view fourcc, std::string_view handler_type, std::uint32_t track_id,
+                  std::uint32_t timescale) {
     const std::string stbl = box("stbl", stsd(fourcc) + box("stts", be32(0) + be32(0)));
     const std::string minf = box("minf", box("smhd", be32(0) + be32(0)) + stbl);
-    const std::string mdia = box("mdia", mdhd(1000, 0) + hdlr(handler_type) + minf);
-    return box("trak", mdia);
+    const std::string handler = handler_type.empty() ? "" : hdlr(handler_type);
+    const std::string mdia = box("mdia", mdhd(timescale, 0) + handler + minf);
+    return box("trak", (track_id != 0 ? tkhd(track_id) : "") + mdia);
+}
+
+// ---- Fragmented movies ------------------------------------------------------
+
+std::string mehd(int version, std::uint64_t fragment_duration) {
+    const std::string duration = version == 1 ? be64(fragment_duration)
+                                              : be32(static_cast<std::uint32_t>(fragment_duration));
+    return box("mehd", be32(static_cast<std::uint32_t>(version) << 24) + duration);
+}
+
+std::string trex(std::uint32_t track_id, std::uint32_t default_duration) {
+    return box("trex", be32(0) + be32(track_id) + be32(1) + be32(default_duration) + be32(0) + be32(0));
+}
+
+std::string tfhd(std::uint32_t track_id, std::uint32_t flags, std::uint32_t default_duration) {
+    std::string p = be32(flags & 0xFFFFFF) + be32(track_id);
+    if (flags & 0x01) p += be64(0);
+    if (flags & 0x02) p += be32(0);
+    if (flags & 0x08) p += be32(default_duration);
+    if (flags & 0x10) p += be32(0);
+    if (flags & 0x20) p += be32(0);
+    return box("tfhd", p);
+}
+
+std::string trun(std::uint32_t flags, std::uint32_t sample_count, std::initializer_list<std::uint32_t> durations) {
+    std::string p = be32(flags & 0xFFFFFF) + be32(sample_count);
+    if (flags & 0x01) p += be32(0);
+    if (flags & 0x04) p += be32(0);
+    for (std::uint32_t d : durations) {
+        if (flags & 0x100) p += be32(d);
+        for (std::uint32_t field : {0x200u, 0x400u, 0x800u})
+            if (flags & field) p += be32(0);
+    }
+    return box("trun", p);
 }
 
 std::string iso_file(std::uint32_t timescale, std::uint32_t duration,

@@ -101,8 +101,36 @@ std::string stsd(std::string_view fourcc);
 // A sample description with entry count 0.
 std::string stsd_empty();
 
-// trak > mdia > (mdhd, hdlr, minf > stbl > stsd(fourcc)).
-std::string track(std::string_view fourcc, std::string_view handler_type = "soun");
+// Track header (version 0) naming the track that movie fragments refer to.
+std::string tkhd(std::uint32_t track_id);
+
+// trak > ([tkhd], mdia > (mdhd, [hdlr], minf > stbl > stsd(fourcc))). An empty
+// handler type leaves the hdlr box out; a track id other than 0 adds the
+// tkhd; timescale is the media header's.
+std::string track(std::string_view fourcc, std::string_view handler_type = "soun", std::uint32_t track_id = 0,
+                  std::uint32_t timescale = 1000);
+
+// ---- Fragmented movies (moov > mvex, then moof > traf boxes) ----------------
+
+// Movie extends header: the whole presentation's duration in the movie's
+// timescale, 32 bits in version 0, 64 bits in version 1.
+std::string mehd(int version, std::uint64_t fragment_duration);
+
+// Track extends box: the track's default sample duration (description index
+// 1, default size and flags 0).
+std::string trex(std::uint32_t track_id, std::uint32_t default_duration);
+
+// Track fragment header with the optional fields that flags names, in their
+// order: 0x01 base data offset, 0x02 description index, 0x08 default sample
+// duration (default_duration), 0x10 default size, 0x20 default flags; the
+// fields other than the duration are zero.
+std::string tfhd(std::uint32_t track_id, std::uint32_t flags, std::uint32_t default_duration = 0);
+
+// Track run stating sample_count samples, with the fields that flags names:
+// 0x01 data offset and 0x04 first sample flags, then one record per entry of
+// durations (whatever sample_count says) holding 0x100 duration, 0x200 size,
+// 0x400 flags and 0x800 composition offset; only the duration is not zero.
+std::string trun(std::uint32_t flags, std::uint32_t sample_count, std::initializer_list<std::uint32_t> durations = {});
 
 // ftyp, moov(mvhd v0 + one track per fourcc), mdat(mdat_bytes zero bytes).
 std::string iso_file(std::uint32_t timescale, std::uint32_t duration,
