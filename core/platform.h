@@ -70,9 +70,11 @@ enum class ReplaceResult { ok, open_failed, write_failed };
 
 // Replaces the file at path with bytes, atomically: a temporary file beside
 // it, every write, flush and close checked, then renamed over the target (a
-// link's target is replaced; permission bits kept). An existing target that is
-// not a regular file is written in place. On failure nothing of the old file
-// changes, no temporary file is left, and last_os_error() holds the reason.
+// link's target is replaced; permission bits kept, and owner and group where
+// the process may give them). An existing target that is not a regular file is
+// written in place. On failure nothing of the old file changes, no temporary
+// file is left, and last_os_error() holds the reason; where the system has
+// unnamed files, not even a killed process leaves one.
 ReplaceResult replace_file(const char *path, std::string_view bytes);
 
 // Reads a whole regular file of at most max_bytes into out. 0 on success;

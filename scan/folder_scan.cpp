@@ -2,7 +2,6 @@
 // channel defaults and URL settings derived from the folder itself.
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <new>
 #include <optional>
 #include <string>
@@ -22,10 +21,9 @@ namespace pf {
 
 namespace {
 
-// Windows lists a folder through the pattern "<dir>\*" held in a text of this
-// size; a longer folder argument would be listed under a cut name, that is
-// another folder, so it is refused on every platform alike.
-constexpr std::size_t kSearchPatternCapacity = 1200;
+// The folder as every media path begins, without trailing separators. A
+// longer one is refused, not cut: cut, it would name another folder.
+constexpr std::size_t kLocalFolderCapacity = 2048;
 
 // Folders below this root are published under the same path on the server.
 constexpr std::string_view kDistributionRoot = "/data/dist/";
@@ -53,7 +51,6 @@ bool read_config(const char *config_json, ScanConfig *config) {
 // The names of every entry but sub-folders, in byte order (strcmp order:
 // "10.mp3" before "2.mp3", "B" before "a"). -1 when the folder cannot be listed.
 int list_names(const char *dir, std::vector<std::string> *names) {
-    if (std::strlen(dir) + 2 >= kSearchPatternCapacity) return -1;
     std::vector<DirEntry> entries;
     if (list_dir(dir, &entries) != 0) return -1;
     for (DirEntry &e : entries)
@@ -149,12 +146,13 @@ int episode_scan(const char *dir, const char *config_json) {
     ScanConfig config;
     if (!read_config(config_json, &config))
         return fail("feed_episode_scan: config_json is not an object");
+    std::string folder = without_trailing_separators(dir);
     std::vector<std::string> names;
-    if (list_names(dir, &names) != 0) return fail("feed_episode_scan: cannot open dir %s", dir);
+    if (folder.size() >= kLocalFolderCapacity || list_names(dir, &names) != 0)
+        return fail("feed_episode_scan: cannot open dir %s", dir);
 
     // From here on the previous feed is gone, also if a later step fails.
     s_ep_n = 0;
-    std::string folder = without_trailing_separators(dir);
     const std::vector<SidecarFacts> sidecars = load_sidecars(folder, names);
     std::string artwork = choose_artwork(folder, names, sidecars);
     char title[kChannelTitleCapacity];

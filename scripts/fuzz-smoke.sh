@@ -9,7 +9,9 @@ cd "$(dirname "$0")/.."
 runs=${1:-5000}
 build=build-fuzz
 CC=clang CXX=clang++ cmake -S . -B "$build" -DPF_FUZZ=ON -DPF_TESTS=OFF -DPF_WERROR=ON >/dev/null
-cmake --build "$build" --target pf_fuzz -j "$(nproc)"
+# The shared library is built too: the option must leave the rest of the
+# tree buildable, not only the fuzz targets.
+cmake --build "$build" --target pf_fuzz quorvane-podcastfeed -j "$(nproc)"
 
 targets=(probe_iso probe_mp3 probe_wav episode_add scan_config sidecar diff scans http_date)
 scratch=$(mktemp -d)

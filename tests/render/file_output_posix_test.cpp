@@ -1,5 +1,5 @@
-// Replacing a published feed on POSIX systems: permissions, links, FIFOs, and
-// an old file left whole when the new one cannot be written.
+// Replacing a published feed on POSIX systems: permissions and owner, links,
+// FIFOs, and an old file left whole when the new one cannot be written.
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -116,27 +116,51 @@ TEST_F(FileOutputPosixTest, FifoTargetIsWrittenInPlace) {
     EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
-// A full disk stands in as a file size limit; with SIGXFSZ ignored the write
-// fails with EFBIG instead of ending the process. The limit is set in a child
-// so that it does not outlive the test.
-TEST_F(FileOutputPosixTest, FailedWriteLeavesTheOldFileAndNoTemporaryFile) {
+// Root replacing another user's private feed must not take it away from them.
+TEST_F(FileOutputPosixTest, ReplacementKeepsTheOwnerAndGroup) {
+    if (geteuid() != 0) GTEST_SKIP() << "only root may give a file to another user";
+    const std::string path = write("feed.xml", "old feed");
+    ASSERT_EQ(chown(path.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chmod(path.c_str(), 0600), 0);
+    ASSERT_EQ(feed_generate_to(path.c_str()), 0) << feed_last_error();
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_uid, 65534u);
+    EXPECT_EQ(st.st_gid, 65534u);
+    EXPECT_EQ(st.st_mode & 07777, 0600u);
+    EXPECT_EQ(read_file(path), std::string(feed_generate()));
+}
+
+// A full disk stands in as a file size limit. With SIGXFSZ ignored the write
+// fails with EFBIG; with its default action the process is killed in the
+// middle of the write, as by any signal. The limit is set in a child so that
+// it does not outlive the test.
+TEST_F(FileOutputPosixTest, FailedOrKilledWriteLeavesTheOldFileAndNoTemporaryFile) {
     const std::string path = write("feed.xml", "old feed");
     const std::string expected_error = "feed_generate_to: short write to " + path;
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{100, 100};
-        if (setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(10);
-        if (feed_generate_to(path.c_str()) != -1) _exit(11);
-        _exit(expected_error == feed_last_error() ? 0 : 12);
+    for (const bool killed : {false, true}) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            signal(SIGXFSZ, killed ? SIG_DFL : SIG_IGN);
+            const rlimit no_core{0, 0};
+            const rlimit limit{100, 100};
+            if (setrlimit(RLIMIT_CORE, &no_core) != 0 || setrlimit(RLIMIT_FSIZE, &limit) != 0) _exit(10);
+            if (feed_generate_to(path.c_str()) != -1) _exit(11);
+            _exit(expected_error == feed_last_error() ? 0 : 12);
+        }
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        if (killed) {
+            ASSERT_TRUE(WIFSIGNALED(status)) << status;
+            EXPECT_EQ(WTERMSIG(status), SIGXFSZ);
+        } else {
+            ASSERT_TRUE(WIFEXITED(status)) << status;
+            EXPECT_EQ(WEXITSTATUS(status), 0);
+        }
+        EXPECT_EQ(read_file(path), "old feed") << killed;
+        expect_only({"feed.xml"});
     }
-    int status = 0;
-    ASSERT_EQ(waitpid(child, &status, 0), child);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    EXPECT_EQ(read_file(path), "old feed");
-    expect_only({"feed.xml"});
 }
 
 }  // namespace

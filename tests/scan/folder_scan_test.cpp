@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "channel/channel.h"
+#include "core/error.h"
 #include "episodes/episodes.h"
 #include "quorvane_podcastfeed.h"
 #include "scan/scan.h"
@@ -74,18 +75,33 @@ TEST(FolderScan, BadArgumentsFailBeforeAnythingChanges) {
     }
 }
 
-TEST(FolderScan, AFolderNameTooLongToListIsRefusedNotCut) {
+// The local folder text holds 2047 bytes once trailing separators are gone; a
+// longer folder would have to be cut, and cut it names another folder.
+TEST(FolderScan, FoldersUpToTheLocalFolderTextScanAndLongerOnesAreRefused) {
     if (std::filesystem::path::preferred_separator == '\\')
         GTEST_SKIP() << "Windows' ANSI file calls stop at MAX_PATH (260 bytes) unless the host opts into long paths";
     TempDir tmp;
-    std::string longest = scan_test::deep_folder(tmp, 1197);
-    write_file(longest + "/ep.mp3", "");
-    EXPECT_EQ(feed_episode_scan(longest.c_str(), nullptr), 0);
-    EXPECT_EQ(feed_episode_count(), 1);
-    std::string too_long = scan_test::deep_folder(tmp, 1198);
-    EXPECT_EQ(feed_episode_scan(too_long.c_str(), nullptr), -1);
-    EXPECT_EQ(feed_last_error(), "feed_episode_scan: cannot open dir " + too_long);
-    EXPECT_EQ(feed_episode_count(), 1);
+    const struct {
+        std::size_t length;
+        const char *trailing;
+        bool scans;
+    } cases[] = {
+        {1198, "", true}, {1500, "", true}, {2040, "/", true}, {2047, "//", true}, {2048, "", false},
+    };
+    for (const auto &c : cases) {
+        ASSERT_EQ(feed_episode_scan(tmp.path().c_str(), nullptr), 0);
+        std::string folder = scan_test::deep_folder(tmp, c.length);
+        write_file(folder + "/ep.mp3", "");
+        std::string dir = folder + c.trailing;
+        EXPECT_EQ(feed_episode_scan(dir.c_str(), nullptr), c.scans ? 0 : -1) << c.length;
+        std::string error = c.scans ? "" : "feed_episode_scan: cannot open dir " + dir;
+        EXPECT_EQ(feed_last_error(), error.substr(0, pf::kErrCapacity - 1)) << c.length;
+        // A refused folder leaves the feed of before: the scratch folder's own.
+        EXPECT_EQ(feed_episode_count(), c.scans ? 1 : 0) << c.length;
+        if (c.scans) {
+            EXPECT_EQ(std::string(pf::s_url_local_root), folder) << c.length;
+        }
+    }
 }
 
 TEST(FolderScan, AnEmptyFolderGivesAnAudioFeedWithDefaults) {
@@ -293,16 +309,19 @@ TEST(FolderScan, ALongFolderCutsTheFileTextButNotThePathUsed) {
     if (std::filesystem::path::preferred_separator == '\\')
         GTEST_SKIP() << "Windows' ANSI file calls stop at MAX_PATH (260 bytes) unless the host opts into long paths";
     TempDir tmp;
-    std::string folder = scan_test::deep_folder(tmp, 1150);
     std::string bytes = scan_test::mp3_of_seconds(3);
-    write_file(folder + "/ep.mp3", bytes);
-    write_file(folder + "/ep.json", "{\"author\":\"Ann\"}");
-    ASSERT_EQ(feed_episode_scan(folder.c_str(), nullptr), 0);
-    ASSERT_EQ(feed_episode_count(), 1);
-    EXPECT_EQ(std::string(pf::s_eps[0].file), (folder + "/ep.mp3").substr(0, 1023));
-    EXPECT_EQ(pf::s_eps[0].size, static_cast<std::int64_t>(bytes.size()));
-    EXPECT_EQ(pf::s_eps[0].duration_s, 3);
-    EXPECT_STREQ(pf::s_eps[0].author, "Ann");
+    // At 2040 bytes the sidecar name e.json just fits the loader's text.
+    for (std::size_t length : {1150, 1500, 2040}) {
+        std::string folder = scan_test::deep_folder(tmp, length);
+        write_file(folder + "/e.mp3", bytes);
+        write_file(folder + "/e.json", "{\"author\":\"Ann\"}");
+        ASSERT_EQ(feed_episode_scan(folder.c_str(), nullptr), 0) << length;
+        ASSERT_EQ(feed_episode_count(), 1) << length;
+        EXPECT_EQ(std::string(pf::s_eps[0].file), (folder + "/e.mp3").substr(0, 1023)) << length;
+        EXPECT_EQ(pf::s_eps[0].size, static_cast<std::int64_t>(bytes.size())) << length;
+        EXPECT_EQ(pf::s_eps[0].duration_s, 3) << length;
+        EXPECT_STREQ(pf::s_eps[0].author, "Ann") << length;
+    }
 }
 
 TEST(FolderScan, ASecondScanLeavesNothingOfTheFirstButOverrides) {
