@@ -13,6 +13,7 @@ namespace {
 struct ScanOptions {
     FolderOptions folder;
     std::string output;
+    bool quiet = false;
 };
 
 void print_summary(const Feed &feed, const std::string &output) {
@@ -33,7 +34,7 @@ void print_summary(const Feed &feed, const std::string &output) {
 int run_scan(const ScanOptions &o) {
     const Feed feed = prepare_feed(o.folder);
     write_feed(o.output);
-    print_summary(feed, o.output);
+    if (!o.quiet) print_summary(feed, o.output);
     return kDone;
 }
 
@@ -49,6 +50,7 @@ void add_scan_command(Program &p) {
         "for a status that does.");
     add_folder_options(*cmd, o->folder);
     add_output_option(*cmd, o->output, "write the feed to FILE (replaced whole, or left as it was when writing fails); - is standard output");
+    cmd->add_flag("-q,--quiet", o->quiet, "print no summary and no findings");
     on_run(p, cmd, [o] { return run_scan(*o); });
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <map>
 #include <numeric>
+#include <set>
 
 #include "command.h"
 #include "dates.h"
@@ -129,10 +130,20 @@ void set_episode(int index, const char *key, const std::string &value) {
     if (feed_episode_set(index, key, value.c_str()) != 0) library_failed("feed_episode_set failed");
 }
 
+// The names of the folder's JSON files: a folder of thousands of episodes
+// with few sidecars is then not asked once per episode for a missing file.
+std::set<std::string> json_names(const std::string &folder) {
+    std::set<std::string> names;
+    std::error_code ec;
+    for (const auto &entry : fs::directory_iterator(folder, ec))
+        if (entry.path().extension() == ".json") names.insert(entry.path().filename().string());
+    return names;
+}
+
 // A sidecar's "title", "pubDate" and "guid" for its episode. The library
 // reads only the image and author; the rest of a sidecar is the command's.
-void apply_sidecar(int index, Feed &feed) {
-    const std::string file = field(index, "file");
+void apply_sidecar(int index, const std::string &file, Feed &feed, const std::set<std::string> &sidecars) {
+    if (!sidecars.count(fs::path(file).stem().string() + ".json")) return;
     const char *stored = feed_sidecar_read(file.c_str());
     if (!stored[0]) return;
     JsonDoc doc;
@@ -231,14 +242,22 @@ Feed prepare_feed(const FolderOptions &o, std::string_view default_origin) {
             if (m->value.IsString()) feed.scan_channel[m->name.GetString()] = m->value.GetString();
 
     if (o.skip_broken) skip_broken(feed);
-    if (s[kGuidPrefix] && !s[kGuidPrefix]->empty()) {
+    // Reading a field costs the library a little, so a folder of thousands of
+    // episodes without sidecars or a GUID prefix reads none.
+    const bool prefix = s[kGuidPrefix] && !s[kGuidPrefix]->empty();
+    const auto sidecars = json_names(feed.folder);
+    std::vector<std::string> files;
+    if (prefix || !sidecars.empty())
+        for (int i = 0; i < feed_episode_count(); ++i) files.push_back(field(i, "file"));
+    if (prefix) {
         for (int i = 0; i < feed_episode_count(); ++i) {
             field(i, "url");  // derives first, so that the GUID set next stays
-            set_episode(i, "guid", *s[kGuidPrefix] + "/" + file_name(field(i, "file")));
+            set_episode(i, "guid", *s[kGuidPrefix] + "/" + file_name(files[static_cast<std::size_t>(i)]));
         }
     }
     // After the prefix: a sidecar's own GUID pins its episode.
-    for (int i = 0; i < feed_episode_count(); ++i) apply_sidecar(i, feed);
+    if (!sidecars.empty())
+        for (int i = 0; i < feed_episode_count(); ++i) apply_sidecar(i, files[static_cast<std::size_t>(i)], feed, sidecars);
     reorder(s[kOrder].value_or("name"));
 
     for (const auto &d : kSettings)
