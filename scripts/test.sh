@@ -6,6 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh
+scripts/check-style.sh
 jobs=$(nproc)
 
 cmake -S . -B build -DPF_WERROR=ON

@@ -16,8 +16,10 @@
 
 namespace {
 
-using pf_test::backslashed;
 using pf_test::kWindows;
+using pf_test::spellings_as_folder;
+using pf_test::spellings_of_file;
+using pf_test::spellings_of_folder;
 
 std::vector<std::string> names_of(const std::vector<pf::DirEntry> &entries) {
     std::vector<std::string> names;
@@ -73,23 +75,12 @@ TEST(WindowsFileStatus, FolderAcceptsTrailingSeparatorsAndFileRefusesThem) {
     struct Case {
         std::string path;
         bool found, is_dir;
-        bool windows_only;
     };
-    const Case cases[] = {
-        {f.show, true, true, false},
-        {f.show + "/", true, true, false},
-        {f.show + "//", true, true, false},
-        {f.show + "/ep1.mp3", true, false, false},
-        {f.show + "/ep1.mp3/", false, false, false},
-        {f.show + "/missing.mp3", false, false, false},
-        {backslashed(f.show) + "\\", true, true, true},
-        {backslashed(f.show) + "\\/\\", true, true, true},
-        {backslashed(f.show) + "\\ep1.mp3", true, false, true},
-        {f.show + "\\ep1.mp3", true, false, true},
-        {backslashed(f.show) + "\\ep1.mp3\\", false, false, true},
-    };
+    std::vector<Case> cases = {{f.show + "/missing.mp3", false, false}};
+    for (const std::string &p : spellings_of_folder(f.show)) cases.push_back({p, true, true});
+    for (const std::string &p : spellings_of_file(f.show, "ep1.mp3")) cases.push_back({p, true, false});
+    for (const std::string &p : spellings_as_folder(f.show, "ep1.mp3")) cases.push_back({p, false, false});
     for (const auto &c : cases) {
-        if (c.windows_only && !kWindows) continue;
         pf::FileStatus st;
         const int rc = pf::file_status(c.path.c_str(), &st);
         ASSERT_EQ(rc == 0, c.found) << c.path;
@@ -124,25 +115,10 @@ TEST(WindowsFileStatus, DriveRootIsAFolder) {
 TEST(WindowsListDir, EverySpellingOfAFolderListsTheSameEntries) {
     ShowFolder f;
     const std::vector<std::string> expected = {"ep1.mp3", "season 1/"};
-    struct Case {
-        std::string dir;
-        bool windows_only;
-    };
-    const Case cases[] = {
-        {f.show, false},
-        {f.show + "/", false},
-        {f.show + "//", false},
-        {backslashed(f.show), true},
-        {backslashed(f.show) + "\\", true},
-        {backslashed(f.show) + "\\\\", true},
-        {backslashed(f.show) + "/", true},
-        {f.show + "\\", true},
-    };
-    for (const auto &c : cases) {
-        if (c.windows_only && !kWindows) continue;
+    for (const std::string &dir : spellings_of_folder(f.show)) {
         std::vector<pf::DirEntry> entries = {{"stale", false}};
-        ASSERT_EQ(pf::list_dir(c.dir.c_str(), &entries), 0) << c.dir;
-        EXPECT_EQ(names_of(entries), expected) << c.dir;
+        ASSERT_EQ(pf::list_dir(dir.c_str(), &entries), 0) << dir;
+        EXPECT_EQ(names_of(entries), expected) << dir;
     }
 }
 
@@ -182,25 +158,14 @@ TEST(WindowsDevices, AreNeitherReadNorReplacedAsFiles) {
 
 TEST(WindowsReplaceFile, ReplacesThroughAnySpellingAndLeavesNoTemporaryFile) {
     ShowFolder f;
-    struct Case {
-        std::string path;
-        bool windows_only;
-    };
-    const Case cases[] = {
-        {f.show + "/feed.xml", false},
-        {backslashed(f.show) + "\\feed.xml", true},
-        {backslashed(f.show) + "/feed.xml", true},
-        {f.show + "\\feed.xml", true},
-    };
     int round = 0;
-    for (const auto &c : cases) {
-        if (c.windows_only && !kWindows) continue;
+    for (const std::string &path : spellings_of_file(f.show, "feed.xml")) {
         const std::string bytes = "<rss>" + std::to_string(++round) + "</rss>";
-        ASSERT_EQ(pf::replace_file(c.path.c_str(), bytes), pf::ReplaceResult::ok) << c.path;
-        EXPECT_EQ(pf_test::read_file(f.show + "/feed.xml"), bytes) << c.path;
+        ASSERT_EQ(pf::replace_file(path.c_str(), bytes), pf::ReplaceResult::ok) << path;
+        EXPECT_EQ(pf_test::read_file(f.show + "/feed.xml"), bytes) << path;
         std::vector<pf::DirEntry> entries;
         ASSERT_EQ(pf::list_dir(f.show.c_str(), &entries), 0);
-        EXPECT_EQ(names_of(entries), (std::vector<std::string>{"ep1.mp3", "feed.xml", "season 1/"})) << c.path;
+        EXPECT_EQ(names_of(entries), (std::vector<std::string>{"ep1.mp3", "feed.xml", "season 1/"})) << path;
     }
 }
 
