@@ -212,3 +212,13 @@ def test_outputs_and_failures_say_where(tool, show, tmp_path):
     with open("/dev/full", "wb") as full:
         p = subprocess.run([tool.path, "scan", show], stdout=full, stderr=subprocess.PIPE)
     assert p.returncode == 1 and b"cannot write to standard output: No space left on device" in p.stderr
+
+
+def test_files_past_the_episode_limit_are_named(tool, show, tmp_path):
+    folder = tmp_path / "full"
+    folder.mkdir()
+    for i in range(4097):
+        os.link(show / MP3, folder / f"ep{i:04}.mp3")
+    r = tool("check", folder)
+    assert "warning: ep4096.mp3: is left out: the feed holds at most 4096 episodes" in r.out
+    assert "ep4095.mp3: is left out" not in r.out
