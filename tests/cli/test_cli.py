@@ -42,6 +42,7 @@ USAGE = [
     (["scan", "SHOW", "--config", '{"explicit":"no"}'], '"explicit" must be true or false'),
     (["scan", "SHOW", "--config", '{"order":"size"}'], '"order" must be name, newest or oldest'),
     (["scan", "SHOW", "--local-root", "/"],            "local_root needs base_url"),
+    (["scan", "SHOW", "--artwork-file", "/etc/hostname"], "is not a file in"),
     (["scan", "SHOW", "--base-url", "https://x.org", "--local-root", "/proc"], "does not hold the folder"),
     (["stats", "SHOW", "extra"],                       "extra"),
     (["diff", "SHOW"],                                 "OLD_FEED is required"),

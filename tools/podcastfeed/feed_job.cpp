@@ -207,9 +207,12 @@ void reorder(const std::string &order) {
 std::string artwork_in_folder(const Settings &s, const std::string &folder) {
     std::error_code ec;
     if (s[kArtworkFile] && !s[kArtworkFile]->empty()) {
-        const fs::path p = fs::path(folder) / *s[kArtworkFile];
-        if (!fs::is_regular_file(p, ec)) usage_error("artwork_file " + *s[kArtworkFile] + " is not a file in " + folder);
-        return p.lexically_normal().string();
+        const fs::path p = fs::weakly_canonical(fs::path(folder) / *s[kArtworkFile], ec);
+        const fs::path rel = p.lexically_relative(folder);
+        // Only what lies in the folder is published with it.
+        if (ec || rel.empty() || *rel.begin() == ".." || !fs::is_regular_file(p, ec))
+            usage_error("artwork_file " + *s[kArtworkFile] + " is not a file in " + folder);
+        return p.string();
     }
     for (const char *name : kCoverNames) {
         const fs::path p = fs::path(folder) / name;
