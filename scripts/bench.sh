@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
 # The benchmark suite, not part of the tests: installs the peer tools when
-# missing (ffmpeg, MediaInfo's command, mutagen, TagLib, getID3 with PHP),
+# missing (ffmpeg, MediaInfo's command, mutagen, TagLib, getID3 with PHP,
+# nginx and curl for the server),
 # makes the workloads once into a cache folder (PF_BENCH_CACHE, by default
 # /var/tmp/quorvane-bench; the first run takes a few minutes), builds the
 # bench programs in an optimised build of their own and prints one table:
 # the library against the peers and the physical floors, measured in the
-# same run, and whether each target is met.
+# same run, and whether each target is met. Then podcastfeed serve beside
+# nginx and Python's http.server, started and stopped by the benchmark.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,7 +16,7 @@ build=build-bench
 
 # Debian packages of the peers; python3-mutagen belongs to the system Python,
 # so the suite runs under /usr/bin/python3 whatever else is on the PATH.
-packages=(ffmpeg mediainfo python3-mutagen libtag1-dev pkg-config php-cli php-getid3)
+packages=(ffmpeg mediainfo python3-mutagen libtag1-dev pkg-config php-cli php-getid3 nginx-light curl)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
@@ -37,6 +39,7 @@ targets+=(taglib_driver podcastfeed)
 cmake --build "$build" -j 2 --target "${targets[@]}"
 
 /usr/bin/python3 bench/suite.py "$build" "$cache"
+/usr/bin/python3 bench/serve_bench.py "$build" "$cache"
 
 # The chunk and box walks over files of nothing but headers, made in the
 # cache folder and removed again; exits 1 when a target is not met.
