@@ -60,5 +60,18 @@ if ! grep -qF '"title":"My Music"' <<<"$demo"; then
   exit 1
 fi
 
+# The command as a Windows user runs it: the example show becomes a feed
+# (serve and QR codes are left out of this build, and say so).
+cp "$build/quorvane-podcastfeed.dll" "$build/tools/"
+feed_out=$(mktemp -d)
+"$wine" "$build/tools/podcastfeed.exe" scan examples/show -o "$feed_out/feed.xml" 2>"$feed_out/summary" || true
+if ! tr -d '\r' <"$feed_out/summary" | grep -qE 'rules passed +21 of 21' || ! grep -q '<enclosure ' "$feed_out/feed.xml"; then
+  echo "test-windows: podcastfeed.exe did not scan the example show:" >&2
+  cat "$feed_out/summary" >&2
+  exit 1
+fi
+rm -rf "$feed_out"
+echo "test-windows: podcastfeed.exe scanned the example show"
+
 # The toolchain file makes ctest start every test program through Wine.
 ctest --test-dir "$build" --output-on-failure
