@@ -26,7 +26,7 @@ int run_check(const CheckOptions &o) {
 void add_check_command(Program &p) {
     auto o = std::make_shared<CheckOptions>();
     auto *cmd = p.app.add_subcommand("check", "report what stands between a folder and publishing it");
-    describe(*cmd, 
+    describe(*cmd,
         "Scans DIR as scan does and prints one line per finding, naming the file or setting. Errors: episodes "
         "that cannot be read or last 0:00, a base URL that is not public http(s), the placeholder artwork, no "
         "episode. Warnings: channel details left at the scan's defaults, files changed in the last minute, "

@@ -43,7 +43,7 @@ int run_scan(const ScanOptions &o) {
 void add_scan_command(Program &p) {
     auto o = std::make_shared<ScanOptions>();
     auto *cmd = p.app.add_subcommand("scan", "scan a folder, write its feed and summarise it");
-    describe(*cmd, 
+    describe(*cmd,
         "Scans the media files of DIR (.mp3 .m4a .mp4) into a feed and writes the RSS document to FILE, or to "
         "standard output. Then prints a summary and the ready-to-publish findings of check on standard error. "
         "A failed rule or finding shows in the summary but does not fail the command; use validate or check "
