@@ -57,7 +57,7 @@ public:
     bool Double(double d) { return next_.Double(d); }
     bool RawNumber(const char *s, rapidjson::SizeType n, bool) {
         std::int64_t i = 0;
-        if (std::from_chars(s, s + n, i).ptr == s + n) return next_.Int64(i);
+        if (const auto [end, ec] = std::from_chars(s, s + n, i); end == s + n && ec == std::errc()) return next_.Int64(i);
         double d = 0.0;
         const auto [end, ec] = std::from_chars(s, s + n, d);
         if (end != s + n) return false;
