@@ -15,20 +15,10 @@ int s_channel_n;
 
 namespace {
 
-const char *const PF_CHANNEL_KEYS[] = {"title",    "description", "language", "author",
-                                       "category", "explicit",    "artwork",  "lastBuildDate"};
-
 // Eight values of 4095 bytes, each byte escaped to six at worst, with their
 // keys: the whole object always fits, so the text is never cut into invalid JSON.
 constexpr std::size_t kChannelJsonCapacity = 262144;
 char s_channel_json[kChannelJsonCapacity];
-
-bool is_channel_key(std::string_view key) {
-    for (const char *k : PF_CHANNEL_KEYS) {
-        if (key == k) return true;
-    }
-    return false;
-}
 
 pf_channel_entry *find_entry(std::string_view key) {
     for (int i = 0; i < s_channel_n; ++i) {
@@ -53,7 +43,7 @@ bool write_channel(rapidjson::StringBuffer &buffer) {
 
 int channel_set(const char *key, const char *value) {
     if (!key || !*key || !value) return fail("feed_channel_set: NULL args");
-    if (!is_channel_key(key)) return fail("feed_channel_set: unknown key '%s'", key);
+    if (!find_channel_key(key)) return fail("feed_channel_set: unknown key '%s'", key);
     const std::string_view text = value;
     if (text.size() > kChannelValueCapacity - 1) return fail("feed_channel_set: value too long for '%s'", key);
 

@@ -4,7 +4,6 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <exception>
@@ -14,6 +13,7 @@
 #include <unordered_map>
 
 #include "checks/checks.h"
+#include "checks/scans.h"
 #include "core/error.h"
 #include "core/platform.h"
 #include "core/text.h"
@@ -28,26 +28,12 @@ char s_out[1024];
 constexpr std::size_t npos = std::string_view::npos;
 
 // The most bytes, with the terminating NUL, that an old item keeps of each
-// text; the URL has the room of the episode's own, so a long URL the library
+// text: the room of the episode's own field, so a long text the library
 // wrote reads back whole.
-constexpr std::size_t kGuidRoom = 2048;
-constexpr std::size_t kTitleRoom = 1024;
-constexpr std::size_t kPubDateRoom = 64;
-constexpr std::size_t kUrlRoom = 4096;
-
-// Large reads go in slices so no single call depends on the runtime
-// accepting a count beyond 32 bits.
-constexpr std::size_t kReadSlice = std::size_t{1} << 30;
-
-struct Entity {
-    std::string_view text;
-    char character;
-};
-
-// Tried in this order at each '&'.
-constexpr Entity kEntities[] = {
-    {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''},
-};
+constexpr std::size_t kGuidRoom = field_capacity("guid");
+constexpr std::size_t kTitleRoom = field_capacity("title");
+constexpr std::size_t kPubDateRoom = field_capacity("pubDate");
+constexpr std::size_t kUrlRoom = field_capacity("url");
 
 struct Counts {
     int added = 0;
@@ -82,9 +68,9 @@ std::string decode_entities(std::string_view text) {
         out.append(text.substr(i, amp == npos ? npos : amp - i));
         if (amp == npos) break;
         const std::string_view rest = text.substr(amp);
-        const auto entity = std::find_if(std::begin(kEntities), std::end(kEntities),
-                                         [rest](const Entity &e) { return rest.starts_with(e.text); });
-        if (entity == std::end(kEntities)) {
+        const auto entity = std::find_if(std::begin(PF_XML_ENTITIES), std::end(PF_XML_ENTITIES),
+                                         [rest](const XmlEntity &e) { return rest.starts_with(e.text); });
+        if (entity == std::end(PF_XML_ENTITIES)) {
             out += '&';
             i = amp + 1;
         } else {
@@ -166,52 +152,21 @@ void read_item(std::string_view item, OldItems &old) {
     ++entry->second.items;
 }
 
-// Reads every closed item, from "<item>" up to and including the '<' of its
-// "</item>" (which ends the item's last value), in file order; an item left
-// open at the end is not taken.
+// Reads every closed item in file order; an item left open at the end is not
+// taken. Each item is read up to and including the '<' of its "</item>",
+// which ends the item's last value.
 void read_feed_items(std::string_view text, OldItems &old) {
-    std::size_t cursor = 0;
-    for (;;) {
-        const std::size_t open = text.find("<item>", cursor);
-        if (open == npos) break;
-        const std::size_t close = text.find("</item>", open);
-        if (close == npos) break;
-        read_item(text.substr(open, close + 1 - open), old);
-        cursor = close;
-    }
+    for_each_item(text, [&old](std::string_view item) { read_item({item.data(), item.size() + 1}, old); });
 }
 
-// The whole file as one NUL-terminated heap text. The length is 64-bit, so a
-// file of 2 GiB or more is read whole or refused, never taken in part.
-int read_old_feed(const char *path, HeapText *text) {
-    File f = open_for_read(path);
-    if (!f) return fail("feed_diff: cannot open %s", path);
-    if (seek64(f.get(), 0, SEEK_END) != 0) return fail("feed_diff: read error");
-    const std::int64_t length = tell64(f.get());
-    if (length <= 0) return fail("feed_diff: empty file");
-    if (static_cast<std::uint64_t>(length) >= SIZE_MAX || seek64(f.get(), 0, SEEK_SET) != 0)
-        return fail("feed_diff: read error");
-    const auto size = static_cast<std::size_t>(length);
-    HeapText buffer(static_cast<char *>(std::malloc(size + 1)));
-    if (!buffer) return fail("feed_diff: read error");
-    std::size_t got = 0;
-    while (got < size) {
-        const std::size_t n = std::fread(buffer.get() + got, 1, std::min(size - got, kReadSlice), f.get());
-        if (n == 0) break;
-        got += n;
-    }
-    if (got < size) return fail("feed_diff: read error");
-    buffer.get()[size] = '\0';
-    *text = std::move(buffer);
+// The whole file as one text. The length is 64-bit, so a file of 2 GiB or
+// more is read whole or refused, never taken in part.
+int read_old_feed(const char *path, std::string *text) {
+    const int read = read_small_file(path, INT64_MAX, text);
+    if (read == -1) return fail("feed_diff: cannot open %s", path);
+    if (read != 0) return fail("feed_diff: read error");
+    if (text->empty()) return fail("feed_diff: empty file");
     return 0;
-}
-
-// Printable ASCII other than the five escaped characters reaches the
-// document as it is and reads back the same, so it needs no round trip.
-bool passes_unchanged(std::string_view text) {
-    return std::all_of(text.begin(), text.end(), [](char c) {
-        return c >= 0x20 && c <= 0x7e && c != '&' && c != '<' && c != '>' && c != '"' && c != '\'';
-    });
 }
 
 // What the reader of a feed the writer produced finds for a stored text: the
@@ -219,7 +174,8 @@ bool passes_unchanged(std::string_view text) {
 // escaping, and the item field cuts the decoded text to its capacity.
 std::string as_written(const char *stored, std::size_t capacity) {
     const std::string_view text_as_stored(stored);
-    if (passes_unchanged(text_as_stored)) return std::string(text_as_stored.substr(0, capacity - 1));
+    // Such a text reads back as it is stored, so it needs no round trip.
+    if (escapes_unchanged(stored)) return std::string(text_as_stored.substr(0, capacity - 1));
     HeapText escaped = xml_escape(stored);
     if (!escaped) throw std::bad_alloc();
     std::string text = decode_entities(escaped.get());
@@ -258,10 +214,11 @@ Counts match_episodes(OldItems &old) {
 int compare_with_file(const char *path) {
     if (!path || !*path) return fail("feed_diff: NULL path");
     // The items' texts point into the file text, so it lives until the counts are made.
-    HeapText text;
+    std::string text;
     if (read_old_feed(path, &text) != 0) return -1;
     OldItems old;
-    read_feed_items(text.get(), old);
+    // The file is taken as the C text a feed is: a NUL byte ends it.
+    read_feed_items(text.c_str(), old);
     for (int i = 0; i < s_ep_n; ++i) ep_derive_urls(s_eps[i]);
     const Counts counts = match_episodes(old);
     const std::string newest = json_escape(newest_pub_date());

@@ -132,20 +132,11 @@ bool tags_balance(std::string_view text) {
 
 ItemScan scan_items(std::string_view text, int episode_count) {
     ItemScan scan;
-    std::size_t cursor = 0;
-    for (;;) {
-        const std::size_t open = text.find("<item>", cursor);
-        if (open == npos) break;
-        const std::size_t close = text.find("</item>", open);
-        if (close == npos) {
-            scan.enclosure = false;
-            return scan;
-        }
+    const bool all_closed = for_each_item(text, [&scan](std::string_view item) {
         ++scan.items;
-        check_item(text.substr(open, close - open), scan);
-        cursor = close;
-    }
-    if (episode_count != 0 && scan.items != episode_count) scan.enclosure = false;
+        check_item(item, scan);
+    });
+    if (!all_closed || (episode_count != 0 && scan.items != episode_count)) scan.enclosure = false;
     return scan;
 }
 

@@ -2,6 +2,7 @@
 // They work on any text, not only on what the feed writer produces.
 #pragma once
 
+#include <cstddef>
 #include <string_view>
 
 namespace pf {
@@ -26,6 +27,22 @@ struct ItemScan {
     bool duration = true;
     int items = 0;
 };
+
+// Hands every closed item of text to visit in order, from its "<item>" up to
+// its "</item>", which follows it in text. False when an item is left open at
+// the end.
+template <typename Visit>
+bool for_each_item(std::string_view text, Visit visit) {
+    constexpr std::size_t npos = std::string_view::npos;
+    for (std::size_t cursor = 0;;) {
+        const std::size_t open = text.find("<item>", cursor);
+        if (open == npos) return true;
+        const std::size_t close = text.find("</item>", open);
+        if (close == npos) return false;
+        visit(text.substr(open, close - open));
+        cursor = close;
+    }
+}
 
 // Examines every closed <item> of text whole. An item left open, or an item
 // count other than episode_count (when that is not 0), fails the enclosure

@@ -2,7 +2,6 @@
 // and channel title, read from the tables without rendering.
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <limits>
 #include <new>
 #include <string>
@@ -13,6 +12,7 @@
 #include "core/platform.h"
 #include "core/text.h"
 #include "episodes/episodes.h"
+#include "probe/media_types.h"
 #include "quorvane_podcastfeed.h"
 
 namespace pf {
@@ -33,11 +33,6 @@ std::int64_t add_saturated(std::int64_t a, std::int64_t b) {
     return b > 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
 }
 
-bool is_video_file(const char *file) {
-    const std::size_t n = std::strlen(file);
-    return n > 3 && compare_nocase(file + n - 4, ".mp4") == 0;
-}
-
 std::int64_t total_bytes() {
     std::int64_t total = 0;
     for (int i = 0; i < s_ep_n; ++i) total = add_saturated(total, s_eps[i].size);
@@ -46,7 +41,7 @@ std::int64_t total_bytes() {
 
 const char *feed_type() {
     for (int i = 0; i < s_ep_n; ++i)
-        if (is_video_file(s_eps[i].file)) return "video";
+        if (is_video_name(s_eps[i].file)) return "video";
     return "audio";
 }
 

@@ -1,7 +1,7 @@
 // The operating system, behind one small interface: files, folders, time and
 // error numbers. platform_posix.cpp and platform_win32.cpp implement it with
-// the same observable results; nothing else in the library includes an OS
-// header.
+// the same observable results (file_read.cpp the parts built on their
+// streams alone); nothing else in the library includes an OS header.
 #pragma once
 
 #include <cstdint>
@@ -77,8 +77,14 @@ enum class ReplaceResult { ok, open_failed, write_failed };
 // unnamed files, not even a killed process leaves one.
 ReplaceResult replace_file(const char *path, std::string_view bytes);
 
+// The length of an open stream in 64 bits, so that a file of 4 GiB or more
+// is never mistaken for a small one; the stream is left at its start. -1 when
+// it cannot be measured.
+std::int64_t stream_length(std::FILE *f);
+
 // Reads a whole regular file of at most max_bytes into out. 0 on success;
-// -1 when it cannot be opened or read, -2 when it is larger than max_bytes.
+// -1 when it cannot be opened, -2 when it is larger than max_bytes, -3 when
+// a read fails. Throws std::bad_alloc when memory runs out.
 int read_small_file(const char *path, std::int64_t max_bytes, std::string *out);
 
 }  // namespace pf

@@ -216,24 +216,4 @@ int list_dir(const char *dir, std::vector<DirEntry> *out) {
     return 0;
 }
 
-int read_small_file(const char *path, std::int64_t max_bytes, std::string *out) {
-    File f = open_for_read(path);
-    if (!f) return -1;
-    struct stat st {};
-    if (fstat(fileno(f.get()), &st) != 0) return -1;
-    if (static_cast<std::int64_t>(st.st_size) > max_bytes) return -2;
-    std::string text;
-    text.reserve(static_cast<std::size_t>(st.st_size));
-    char chunk[8192];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, f.get())) > 0) {
-        // The file may have grown since it was measured.
-        if (static_cast<std::int64_t>(text.size() + got) > max_bytes) return -2;
-        text.append(chunk, got);
-    }
-    if (std::ferror(f.get())) return -1;
-    *out = std::move(text);
-    return 0;
-}
-
 }  // namespace pf

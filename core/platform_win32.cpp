@@ -124,24 +124,4 @@ int list_dir(const char *dir, std::vector<DirEntry> *out) {
     return 0;
 }
 
-int read_small_file(const char *path, std::int64_t max_bytes, std::string *out) {
-    File f = open_for_read(path);
-    if (!f) return -1;
-    struct _stat64 st;
-    if (_fstat64(_fileno(f.get()), &st) != 0) return -1;
-    if (st.st_size > max_bytes) return -2;
-    // The file may grow while it is read: the limit holds for what is read,
-    // not only for what was measured.
-    std::string text;
-    text.reserve(static_cast<std::size_t>(st.st_size));
-    char chunk[4096];
-    while (const std::size_t got = std::fread(chunk, 1, sizeof chunk, f.get())) {
-        if (static_cast<std::int64_t>(text.size() + got) > max_bytes) return -2;
-        text.append(chunk, got);
-    }
-    if (std::ferror(f.get())) return -1;
-    *out = std::move(text);
-    return 0;
-}
-
 }  // namespace pf

@@ -2,6 +2,7 @@
 // growable heap texts, all aware of UTF-8 where a byte could be cut or lost.
 #include "core/text.h"
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -84,16 +85,22 @@ struct Appender {
     void put(char c) { *at++ = c; }
 };
 
-std::string_view xml_entity(char c) {
-    switch (c) {
-        case '&': return "&amp;";
-        case '<': return "&lt;";
-        case '>': return "&gt;";
-        case '"': return "&quot;";
-        case '\'': return "&apos;";
-        default: return {};
-    }
-}
+// The entity of each byte value, empty for the bytes that need none: one
+// look-up per byte however the entity table grows.
+constexpr std::array<std::string_view, 256> kEntityOf = [] {
+    std::array<std::string_view, 256> entity_of{};
+    for (const XmlEntity &e : PF_XML_ENTITIES) entity_of[static_cast<unsigned char>(e.character)] = e.text;
+    return entity_of;
+}();
+
+std::string_view xml_entity(char c) { return kEntityOf[static_cast<unsigned char>(c)]; }
+
+// Printable ASCII without an entity: the bytes escaping passes as they are.
+constexpr std::array<bool, 256> kUnchanged = [] {
+    std::array<bool, 256> unchanged{};
+    for (std::size_t c = 0x20; c < 0x7F; ++c) unchanged[c] = kEntityOf[c].empty();
+    return unchanged;
+}();
 
 // XML 1.0 admits no C0 control but tab, LF and CR, not even as a reference.
 bool xml_forbidden_control(unsigned char c) { return c < 0x20 && c != '\t' && c != '\n' && c != '\r'; }
@@ -232,6 +239,12 @@ int set_grow(char **slot, const char *text) {
     std::free(*slot);
     *slot = fresh.release();
     return *slot ? 0 : -1;
+}
+
+bool escapes_unchanged(const char *text) {
+    for (const char *p = text; *p; ++p)
+        if (!kUnchanged[static_cast<unsigned char>(*p)]) return false;
+    return true;
 }
 
 bool is_valid_utf8(std::string_view text) {

@@ -41,10 +41,23 @@ HeapText strip_ext(const char *text);
 // NULL with "out of memory" set when memory runs out.
 HeapText pf_quote(const char *text);
 
+// The five XML special bytes and the entities the writer puts in their place.
+struct XmlEntity {
+    char character;
+    std::string_view text;
+};
+inline constexpr XmlEntity PF_XML_ENTITIES[] = {
+    {'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'"', "&quot;"}, {'\'', "&apos;"},
+};
+
 // Escapes the five XML special bytes, drops C0 controls other than tab, LF
 // and CR, and writes U+FFFD for invalid UTF-8 (and U+FFFE, U+FFFF).
 // NULL with "out of memory" set when memory runs out.
 HeapText xml_escape(const char *text);
+
+// True when xml_escape hands the C text back as it is, which is the common
+// case: printable ASCII other than the five special bytes.
+bool escapes_unchanged(const char *text);
 
 // Appends text as JSON string content (no quotes): quotation mark, backslash
 // and control characters escaped; invalid UTF-8 becomes U+FFFD.

@@ -17,11 +17,6 @@ namespace pf {
 
 namespace {
 
-// url, guid and the technical facts are absent on purpose: they come from
-// the derivation, from feed_episode_set and from the file itself.
-constexpr const char *kTextMembers[] = {"title", "description", "image", "author", "keywords", "pubDate"};
-constexpr const char *kNumberMembers[] = {"episode", "season", "block"};
-
 // A string member as a C text would hold it: an escaped NUL ends it.
 std::optional<std::string_view> text_member(const JsonValue &obj, const char *name) {
     std::optional<std::string_view> text = json_string(obj, name);
@@ -30,14 +25,15 @@ std::optional<std::string_view> text_member(const JsonValue &obj, const char *na
 }
 
 void copy_host_members(pf_episode &e, const JsonValue &obj) {
-    for (const char *name : kTextMembers) {
-        if (const std::optional<std::string_view> text = text_member(obj, name)) {
-            const std::span<char> field = find_text_field(name)->of(e);
-            copy_cut(field.data(), field.size(), *text);
+    for (const pf_field &field : PF_EPISODE_FIELDS) {
+        if (!field.host_adds) continue;
+        if (field.kind == FieldKind::int32) {
+            if (const std::optional<std::int32_t> number = json_int32(obj, field.name)) e.*field.int32 = *number;
+        } else if (const std::optional<std::string_view> text = text_member(obj, field.name)) {
+            const std::span<char> stored = field.text(e);
+            copy_cut(stored.data(), stored.size(), *text);
         }
     }
-    for (const char *name : kNumberMembers)
-        if (const std::optional<std::int32_t> number = json_int32(obj, name)) *host_number(e, name) = *number;
 }
 
 // A missing or unreadable file is no failure: the episode keeps what the
@@ -66,8 +62,8 @@ int add_episode(const char *json) {
     // call that fails on the way leaves the table as it was.
     pf_episode &e = s_eps[s_ep_n];
     e = pf_episode{};
-    const bool whole_path = copy_cut(e.file, *file);
     copy_host_members(e, doc);
+    const bool whole_path = file->size() < sizeof e.file;
     // A cut path names some other file, whose facts would be wrong.
     if (whole_path) copy_file_facts(e);
     ++s_ep_n;

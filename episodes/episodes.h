@@ -3,9 +3,11 @@
 // only, so an episode is copied by copying its record.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <type_traits>
 
 #include "quorvane_podcastfeed.h"
 
@@ -57,19 +59,87 @@ struct pf_episode_table {
 extern const pf_episode_table s_eps;
 extern int s_ep_n;
 
-// One text field of the record as the host reaches it by name: every text
-// field can be read, and the ones the host owns can also be set.
-struct pf_text_field {
+// How a field is kept: a text in place, or a number the host reads through a
+// scratch text of the record.
+enum class FieldKind { text, int32, int64, clock };
+
+// One field of the record as the host reaches it by name.
+struct pf_field {
     const char *name;
-    bool host_sets;  // feed_episode_set may write it
-    std::span<char> (*of)(pf_episode &e);
+    FieldKind kind;
+    std::size_t capacity;  // bytes with the NUL: of the text, or of a number's scratch text
+    bool host_sets;        // feed_episode_set may write it
+    bool host_adds;        // feed_episode_add takes it from the host's object
+    bool host_reads;       // feed_episode_field answers it
+    std::span<char> (*text)(pf_episode &e);  // the text, or a number's scratch text
+    std::int32_t pf_episode::*int32;          // int32 fields
+    std::int64_t pf_episode::*int64;          // int64 and clock fields (the clock shows duration_s)
 };
 
-// The text field called name (compared byte for byte), or nullptr.
-const pf_text_field *find_text_field(std::string_view name);
+template <auto Member>
+constexpr std::span<char> text_of(pf_episode &e) {
+    return e.*Member;
+}
 
-// The host's number of e called name (episode, season, block), or nullptr.
-std::int32_t *host_number(pf_episode &e, std::string_view name);
+template <std::size_t N>
+constexpr std::size_t capacity_of(char (pf_episode::*)[N]) {
+    return N;
+}
+
+// A row whose accessor and capacity come from the one member, so they cannot
+// disagree.
+template <auto Text>
+constexpr pf_field text_field(const char *name, bool host_sets, bool host_adds) {
+    return {name, FieldKind::text, capacity_of(Text), host_sets, host_adds, true, text_of<Text>, nullptr, nullptr};
+}
+
+// A number and its scratch text; a clock shows its seconds as a duration.
+template <auto Number, auto Scratch>
+constexpr pf_field number_field(const char *name, bool host_sets, bool host_adds, bool clock = false) {
+    pf_field f{name, FieldKind::int32, capacity_of(Scratch), host_sets, host_adds, true, text_of<Scratch>, nullptr, nullptr};
+    if constexpr (std::is_same_v<decltype(Number), std::int32_t pf_episode::*>) {
+        f.int32 = Number;
+    } else {
+        f.kind = clock ? FieldKind::clock : FieldKind::int64;
+        f.int64 = Number;
+    }
+    return f;
+}
+
+// Every field, in record order. url, guid and the technical facts are not
+// added from JSON: they come from the derivation, from feed_episode_set and
+// from the file itself, which alone gives the technical facts.
+inline constexpr pf_field PF_EPISODE_FIELDS[] = {
+    // member(s), then name, feed_episode_set, feed_episode_add
+    text_field<&pf_episode::file>("file", true, true),
+    text_field<&pf_episode::title>("title", true, true),
+    text_field<&pf_episode::description>("description", true, true),
+    text_field<&pf_episode::image>("image", true, true),
+    text_field<&pf_episode::author>("author", true, true),
+    number_field<&pf_episode::episode, &pf_episode::episode_text>("episode", true, true),
+    number_field<&pf_episode::season, &pf_episode::season_text>("season", true, true),
+    number_field<&pf_episode::block, &pf_episode::block_text>("block", true, true),
+    text_field<&pf_episode::keywords>("keywords", true, true),
+    text_field<&pf_episode::pubDate>("pubDate", true, true),
+    text_field<&pf_episode::url>("url", true, false),
+    text_field<&pf_episode::guid>("guid", true, false),
+    number_field<&pf_episode::duration_s, &pf_episode::duration>("duration", false, false, true),
+    number_field<&pf_episode::duration_s, &pf_episode::duration_s_text>("duration_s", false, false),
+    number_field<&pf_episode::size, &pf_episode::size_text>("size", false, false),
+    text_field<&pf_episode::mime>("mime", false, false),
+    text_field<&pf_episode::codec>("codec", false, false),
+    number_field<&pf_episode::bitrate_kbps, &pf_episode::bitrate_kbps_text>("bitrate_kbps", false, false),
+};
+
+// The field called name (compared byte for byte), or nullptr.
+constexpr const pf_field *find_field(std::string_view name) {
+    for (const pf_field &field : PF_EPISODE_FIELDS)
+        if (name == field.name) return &field;
+    return nullptr;
+}
+
+// The capacity of the field called name, which must exist.
+constexpr std::size_t field_capacity(std::string_view name) { return find_field(name)->capacity; }
 
 struct pf_override {
     char file[1024];

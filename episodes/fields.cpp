@@ -14,66 +14,32 @@ namespace pf {
 
 namespace {
 
-constexpr pf_text_field kTextFields[] = {
-    {"file", true, [](pf_episode &e) -> std::span<char> { return e.file; }},
-    {"title", true, [](pf_episode &e) -> std::span<char> { return e.title; }},
-    {"description", true, [](pf_episode &e) -> std::span<char> { return e.description; }},
-    {"image", true, [](pf_episode &e) -> std::span<char> { return e.image; }},
-    {"author", true, [](pf_episode &e) -> std::span<char> { return e.author; }},
-    {"keywords", true, [](pf_episode &e) -> std::span<char> { return e.keywords; }},
-    {"pubDate", true, [](pf_episode &e) -> std::span<char> { return e.pubDate; }},
-    {"url", true, [](pf_episode &e) -> std::span<char> { return e.url; }},
-    {"guid", true, [](pf_episode &e) -> std::span<char> { return e.guid; }},
-    // Technical facts come from the file itself, never from the host.
-    {"mime", false, [](pf_episode &e) -> std::span<char> { return e.mime; }},
-    {"codec", false, [](pf_episode &e) -> std::span<char> { return e.codec; }},
-};
-
-// Numbers are answered from scratch texts, one per number, so the text of
-// one stays readable while the host asks for another.
-struct NumberField {
-    const char *name;
-    char *(*scratch)(pf_episode &e);
-};
-
-constexpr NumberField kNumberFields[] = {
-    {"duration", [](pf_episode &e) -> char * { return e.duration; }},
-    {"duration_s", [](pf_episode &e) -> char * { return e.duration_s_text; }},
-    {"size", [](pf_episode &e) -> char * { return e.size_text; }},
-    {"bitrate_kbps", [](pf_episode &e) -> char * { return e.bitrate_kbps_text; }},
-    {"episode", [](pf_episode &e) -> char * { return e.episode_text; }},
-    {"season", [](pf_episode &e) -> char * { return e.season_text; }},
-    {"block", [](pf_episode &e) -> char * { return e.block_text; }},
-};
-
 // Every answer is a C text the host may keep, so an unknown name gets one
 // that never changes.
 const char kUnknownField[] = "";
 
+static_assert(field_capacity("duration") == kDurationCapacity);
+
+// Every number is written to its own scratch text, so the text of one stays
+// readable while the host asks for another.
 void refresh_number_texts(pf_episode &e) {
-    fmt_duration_local(e.duration_s, e.duration);
-    std::snprintf(e.duration_s_text, sizeof e.duration_s_text, "%" PRId64, e.duration_s);
-    std::snprintf(e.size_text, sizeof e.size_text, "%" PRId64, e.size);
-    std::snprintf(e.bitrate_kbps_text, sizeof e.bitrate_kbps_text, "%" PRId32, e.bitrate_kbps);
-    std::snprintf(e.episode_text, sizeof e.episode_text, "%" PRId32, e.episode);
-    std::snprintf(e.season_text, sizeof e.season_text, "%" PRId32, e.season);
-    std::snprintf(e.block_text, sizeof e.block_text, "%" PRId32, e.block);
+    for (const pf_field &f : PF_EPISODE_FIELDS) {
+        const std::span<char> out = f.text(e);
+        switch (f.kind) {
+            case FieldKind::text: break;
+            case FieldKind::int32: std::snprintf(out.data(), out.size(), "%" PRId32, e.*f.int32); break;
+            case FieldKind::int64: std::snprintf(out.data(), out.size(), "%" PRId64, e.*f.int64); break;
+            case FieldKind::clock: fmt_duration_local(e.*f.int64, out.data()); break;
+        }
+    }
 }
 
 const char *field_text(pf_episode &e, std::string_view name) {
-    if (const pf_text_field *text = find_text_field(name)) return text->of(e).data();
-    for (const NumberField &number : kNumberFields)
-        if (name == number.name) return number.scratch(e);
-    return kUnknownField;
+    const pf_field *field = find_field(name);
+    return field && field->host_reads ? field->text(e).data() : kUnknownField;
 }
 
 }  // namespace
-
-const pf_text_field *find_text_field(std::string_view name) {
-    for (const pf_text_field &field : kTextFields)
-        if (name == field.name) return &field;
-    return nullptr;
-}
 
 }  // namespace pf
 

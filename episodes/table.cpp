@@ -37,44 +37,26 @@ std::array<RecordNumber, kMaxEpisodes> s_order = load_order();
 
 auto order_at(int position) { return s_order.begin() + position; }
 
-struct NumberKey {
-    const char *name;
-    std::int32_t pf_episode::*field;
-};
-
-constexpr NumberKey kNumberKeys[] = {
-    {"episode", &pf_episode::episode},
-    {"season", &pf_episode::season},
-    {"block", &pf_episode::block},
-};
-
 bool is_position(int index) { return index >= 0 && index < s_ep_n; }
 
 // 0 when key names a field the host may set (and it was set), -1 otherwise.
 int set_field(pf_episode &e, std::string_view key, const char *value) {
-    if (const pf_text_field *text = find_text_field(key); text && text->host_sets) {
-        std::span<char> field = text->of(e);
-        copy_cut(field.data(), field.size(), value);
-        // A URL the host chose is never derived again, even an empty one.
-        if (key == "url") e.url_explicit = 1;
+    const pf_field *field = find_field(key);
+    if (!field || !field->host_sets) return -1;
+    if (field->kind == FieldKind::int32) {
+        e.*field->int32 = atoi_sat(value);
         return 0;
     }
-    if (std::int32_t *number = host_number(e, key)) {
-        *number = atoi_sat(value);
-        return 0;
-    }
-    return -1;
+    const std::span<char> text = field->text(e);
+    copy_cut(text.data(), text.size(), value);
+    // A URL the host chose is never derived again, even an empty one.
+    if (key == "url") e.url_explicit = 1;
+    return 0;
 }
 
 }  // namespace
 
 pf_episode &pf_episode_table::operator[](int position) const { return s_records[s_order[position]]; }
-
-std::int32_t *host_number(pf_episode &e, std::string_view name) {
-    for (const NumberKey &number : kNumberKeys)
-        if (name == number.name) return &(e.*number.field);
-    return nullptr;
-}
 
 }  // namespace pf
 

@@ -5,19 +5,16 @@
 #include <cstdint>
 #include <string>
 
+#include "episodes/episodes.h"
 #include "fuzz_support.h"
 #include "quorvane_podcastfeed.h"
 
 namespace {
 
-const char *const kFields[] = {"file",     "title", "description", "image",      "author",
-                               "episode",  "season", "block",      "keywords",   "pubDate",
-                               "url",      "guid",  "duration_s",  "size",       "mime",
-                               "codec",    "bitrate_kbps"};
-
 void read_every_field() {
-    for (const char *field : kFields)
-        pf_fuzz::require(feed_episode_field(0, field) != nullptr, "a field of a stored episode was NULL");
+    for (const pf::pf_field &field : pf::PF_EPISODE_FIELDS)
+        if (field.host_reads)
+            pf_fuzz::require(feed_episode_field(0, field.name) != nullptr, "a field of a stored episode was NULL");
 }
 
 void empty_table() {

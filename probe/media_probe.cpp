@@ -10,7 +10,7 @@
 #include "core/error.h"
 #include "core/platform.h"
 #include "core/text.h"
-#include "probe/probe.h"
+#include "probe/media_types.h"
 #include "probe/readers.h"
 #include "quorvane_podcastfeed.h"
 
@@ -22,22 +22,6 @@ constexpr std::size_t kProbeCapacity = 2048;
 char s_probe[kProbeCapacity];
 
 namespace {
-
-enum class Reader { iso, mp3, wav };
-
-struct ExtensionRule {
-    const char *suffix;
-    Reader reader;
-    const char *mime;
-};
-
-// Tried in this order; ".m4v" is deliberately the audio type of ".m4a".
-constexpr ExtensionRule kExtensions[] = {
-    {".m4a", Reader::iso, "audio/x-m4a"},  {".mp4", Reader::iso, "video/mp4"},
-    {".mov", Reader::iso, "video/quicktime"}, {".m4v", Reader::iso, "audio/x-m4a"},
-    {".mp3", Reader::mp3, "audio/mpeg"},   {".wav", Reader::wav, "audio/wav"},
-    {".wave", Reader::wav, "audio/wav"},
-};
 
 struct FailureText {
     ProbeFailure kind;
@@ -52,19 +36,6 @@ constexpr FailureText kFailures[] = {
     {ProbeFailure::not_wav, "not a RIFF/WAVE file", "not a WAV"},
     {ProbeFailure::wav_no_fmt, "WAV: missing fmt chunk", "WAV fmt missing"},
 };
-
-bool ends_with_nocase(std::string_view path, const char *suffix) {
-    const std::size_t n = std::strlen(suffix);
-    return path.size() >= n && compare_nocase(path.data() + path.size() - n, suffix) == 0;
-}
-
-// A path of three bytes or fewer has no room for a handled extension.
-const ExtensionRule *rule_for(std::string_view path) {
-    if (path.size() <= 3) return nullptr;
-    for (const ExtensionRule &r : kExtensions)
-        if (ends_with_nocase(path, r.suffix)) return &r;
-    return nullptr;
-}
 
 // The extension as reported to the user: from the last dot of the last path
 // component, dot included.
@@ -91,22 +62,22 @@ void report_failure(const char *path, ProbeFailure kind, std::int64_t size) {
     }
 }
 
-ProbeFailure run_reader(const char *path, const ExtensionRule &rule, std::int64_t size, pf_probe_info *info) {
-    switch (rule.reader) {
-        case Reader::iso: return probe_iso(path, rule.mime, info);
+ProbeFailure run_reader(const char *path, const MediaType &type, std::int64_t size, pf_probe_info *info) {
+    switch (type.reader) {
+        case Reader::iso: return probe_iso(path, info);
         case Reader::mp3: return probe_mp3(path, size, info);
         case Reader::wav: return probe_wav(path, size, info);
     }
     return ProbeFailure::open_failed;
 }
 
-void report_success(pf_probe_info info, std::int64_t size) {
+void report_success(pf_probe_info info, std::int64_t size, const char *mime) {
     if (info.duration_s < 0)
         info.duration_s = 0;
     else if (size > 0 && info.derive_bitrate && info.duration_s != 0)
         info.bitrate_kbps = bitrate_from_size(size, info.duration_s);
     write_result("{\"duration_s\":%lld,\"size\":%lld,\"mime\":\"%s\",\"bitrate_kbps\":%d,\"codec\":\"%s\"}",
-                 static_cast<long long>(info.duration_s), static_cast<long long>(size), info.mime,
+                 static_cast<long long>(info.duration_s), static_cast<long long>(size), mime,
                  static_cast<int>(info.bitrate_kbps), info.codec);
     clear_err();
 }
@@ -130,28 +101,42 @@ void probe_into_buffer(const char *path) {
         set_err("media_probe(%s): %s", path, reason);
         return;
     }
-    const ExtensionRule *rule = rule_for(path);
-    if (rule == nullptr) {
+    const MediaType *type = media_type_of(path);
+    if (type == nullptr) {
         write_result("{\"error\":\"unsupported extension %s\",\"size\":%lld}",
                      json_escape(extension_label(path)).c_str(), static_cast<long long>(st.size));
         set_err("media_probe(%s): unsupported extension", path);
         return;
     }
     pf_probe_info info;
-    const ProbeFailure failure = run_reader(path, *rule, st.size, &info);
+    const ProbeFailure failure = run_reader(path, *type, st.size, &info);
     if (failure != ProbeFailure::none)
         report_failure(path, failure, st.size);
     else
-        report_success(info, st.size);
+        report_success(info, st.size, type->mime);
 }
 
 }  // namespace
 
-int is_media_name(const char *name) {
+const MediaType *media_type_of(const char *name) {
     const std::string_view n = view_of(name);
-    for (const char *suffix : {".m4a", ".mp3", ".mp4"})
-        if (ends_with_nocase(n, suffix)) return 1;
-    return 0;
+    for (const MediaType &t : PF_MEDIA_TYPES) {
+        const std::size_t len = std::strlen(t.ext);
+        if (n.size() >= len && compare_nocase(name + n.size() - len, t.ext) == 0) return &t;
+    }
+    return nullptr;
+}
+
+const MediaType *scanned_type_of(const char *name) {
+    const MediaType *type = media_type_of(name);
+    return type && type->scanned ? type : nullptr;
+}
+
+int is_media_name(const char *name) { return scanned_type_of(name) ? 1 : 0; }
+
+bool is_video_name(const char *name) {
+    const MediaType *type = media_type_of(name);
+    return type && type->video;
 }
 
 std::int32_t bitrate_from_size(std::int64_t size, std::int64_t duration_s) {

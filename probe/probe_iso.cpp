@@ -382,13 +382,6 @@ Walk walk_top_level(IsoScan &scan, std::int64_t length) {
     return w;
 }
 
-std::int64_t file_length(std::FILE *f) {
-    if (seek64(f, 0, SEEK_END) != 0) return -1;
-    const std::int64_t length = tell64(f);
-    if (seek64(f, 0, SEEK_SET) != 0) return -1;
-    return length;
-}
-
 // The movie header's duration; a fragmented movie's is that of the whole
 // presentation when the movie extends box gives it, else that of the samples
 // held in the movie box itself (often none) plus the longest track's fragments.
@@ -425,15 +418,14 @@ BoxRead pf_box_header(ByteWindow &w, std::int64_t pos, std::int64_t end, pf_box 
     return BoxRead::ok;
 }
 
-ProbeFailure probe_iso(const char *path, const char *mime, pf_probe_info *out) {
+ProbeFailure probe_iso(const char *path, pf_probe_info *out) {
     File file = open_for_read(path);
     if (!file) return ProbeFailure::open_failed;
-    const std::int64_t length = file_length(file.get());
+    const std::int64_t length = stream_length(file.get());
     if (length < 8) return ProbeFailure::no_movie_header;
     IsoScan scan(file.get());
     if (walk_top_level(scan, length) == Walk::fail || !scan.have_movie_header) return ProbeFailure::no_movie_header;
     out->duration_s = sat_i64(movie_seconds(scan));
-    out->mime = mime;
     out->codec = scan.have_sample_entry ? codec_of(scan.sample_entry) : "unknown";
     out->bitrate_kbps = 0;
     out->derive_bitrate = true;

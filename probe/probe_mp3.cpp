@@ -230,8 +230,6 @@ Mp3Walk walk_frames(Headers &headers, std::int64_t pos, std::int64_t length) {
     return walk;
 }
 
-std::int64_t file_length(std::FILE *f) { return seek64(f, 0, SEEK_END) == 0 ? tell64(f) : -1; }
-
 // The whole file in memory: its first bytes and its length come from there
 // too, so the walk costs no read and no seek.
 Mp3Walk walk_bytes(const unsigned char *data, std::int64_t size, std::int64_t file_size) {
@@ -248,7 +246,7 @@ Mp3Walk walk_stream(std::FILE *f, std::int64_t file_size) {
     unsigned char h[10];
     std::int64_t start = seek64(f, 0, SEEK_SET) == 0 && read_exact(f, h, 10) ? audio_start(h, 10, file_size) : 0;
     if (seek64(f, start, SEEK_SET) != 0) start = 0;
-    const std::int64_t length = file_length(f);
+    const std::int64_t length = stream_length(f);
     HeaderReader headers(f, start);
     return walk_frames(headers, start, length);
 }
@@ -263,7 +261,6 @@ ProbeFailure probe_mp3(const char *path, std::int64_t file_size, pf_probe_info *
     const Mp3Walk walk = walk_stream(file.get(), file_size);
     if (!walk.counted) return ProbeFailure::no_mp3_frames;
     out->duration_s = sat_i64(walk.seconds);
-    out->mime = "audio/mpeg";
     out->codec = "mp3";
     out->bitrate_kbps = walk.last_bitrate;
     out->derive_bitrate = walk.last_bitrate <= 0;

@@ -125,7 +125,6 @@ ProbeFailure probe_wav(const char *path, std::int64_t file_size, pf_probe_info *
         out->derive_bitrate = out->bitrate_kbps <= 0;
     }
     out->codec = codec_of(fmt.tag);
-    out->mime = "audio/wav";
     return ProbeFailure::none;
 }
 

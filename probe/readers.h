@@ -26,10 +26,10 @@ inline std::uint64_t little_endian(const unsigned char *p, int n) {
     return v;
 }
 
-// A reader's facts on success. mime and codec point to constant texts.
+// A reader's facts on success; the MIME type comes from the extension's
+// media type. codec points to a constant text.
 struct pf_probe_info {
     std::int64_t duration_s = 0;  // whole seconds, truncated toward zero
-    const char *mime = "";
     const char *codec = "";
     std::int32_t bitrate_kbps = 0;
     bool derive_bitrate = false;  // the probe computes the bitrate from the file size
@@ -39,9 +39,8 @@ struct pf_probe_info {
 enum class ProbeFailure { none, open_failed, no_movie_header, no_mp3_frames, not_wav, wav_no_fmt };
 
 // Each reader opens the file itself (only a regular file opens) and has
-// closed it again when it returns. mime is the type the probe chose from the
-// extension.
-ProbeFailure probe_iso(const char *path, const char *mime, pf_probe_info *out);
+// closed it again when it returns.
+ProbeFailure probe_iso(const char *path, pf_probe_info *out);
 ProbeFailure probe_mp3(const char *path, std::int64_t file_size, pf_probe_info *out);
 ProbeFailure probe_wav(const char *path, std::int64_t file_size, pf_probe_info *out);
 

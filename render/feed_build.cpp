@@ -53,7 +53,7 @@ class XmlText {
 public:
     // False (xml_escape has set "out of memory") when a copy cannot be made.
     bool set(const char *text) {
-        if (is_plain(text)) {
+        if (escapes_unchanged(text)) {
             copy_.reset();
             text_ = text;
             return true;
@@ -66,16 +66,6 @@ public:
     explicit operator bool() const { return text_ != nullptr; }
 
 private:
-    // Printable ASCII other than the five reserved bytes passes escaping
-    // unchanged; anything else goes through xml_escape.
-    static bool is_plain(const char *text) {
-        for (const char *p = text; *p; ++p) {
-            const unsigned char c = static_cast<unsigned char>(*p);
-            if (c < 0x20 || c >= 0x7F || c == '&' || c == '<' || c == '>' || c == '"' || c == '\'') return false;
-        }
-        return true;
-    }
-
     HeapText copy_;
     const char *text_ = nullptr;
 };
@@ -93,10 +83,11 @@ bool escape_all(std::initializer_list<Escape> escapes) {
     return true;
 }
 
-// A set value wins; a missing key and an empty value both give the default.
-const char *channel_value_or(const char *key, const char *fallback) {
+// A set value wins; a missing key and an empty value both give the fallback,
+// the key's own unless the caller made one.
+const char *channel_value_or(const char *key, const char *fallback = nullptr) {
     const char *value = channel_lookup(key);
-    return value && *value ? value : fallback;
+    return value && *value ? value : fallback ? fallback : channel_fallback(key);
 }
 
 // The channel's values as the document shows them. The texts made here (the
@@ -113,16 +104,16 @@ bool escape_channel(ChannelTexts &c) {
     // base reads as the empty text.
     copy_cut(c.base, s_url_base ? s_url_base : "");
     return escape_all({
-        {&c.title, channel_value_or("title", "My Music")},
+        {&c.title, channel_value_or("title")},
         {&c.link, c.base},
-        {&c.description, channel_value_or("description", "Personal audio playlist")},
-        {&c.language, channel_value_or("language", "en")},
+        {&c.description, channel_value_or("description")},
+        {&c.language, channel_value_or("language")},
         {&c.build_date, channel_value_or("lastBuildDate", c.now)},
-        // The author default is the title's literal, not the channel's title.
-        {&c.author, channel_value_or("author", "My Music")},
-        {&c.artwork, channel_value_or("artwork", PF_DEFAULT_ARTWORK_URL)},
-        {&c.category, channel_value_or("category", "Music")},
-        {&c.explicit_, channel_value_or("explicit", "false")},
+        // The author's fallback is its own literal, not the channel's title.
+        {&c.author, channel_value_or("author")},
+        {&c.artwork, channel_value_or("artwork")},
+        {&c.category, channel_value_or("category")},
+        {&c.explicit_, channel_value_or("explicit")},
     });
 }
 

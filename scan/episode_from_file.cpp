@@ -9,6 +9,7 @@
 #include "core/json.h"
 #include "core/platform.h"
 #include "core/text.h"
+#include "probe/media_types.h"
 #include "quorvane_podcastfeed.h"
 #include "scan/scan.h"
 
@@ -73,19 +74,6 @@ void trim_title(std::string &s) {
     drop_trailing_blanks(s);
 }
 
-// Only the three scanned extensions reach this point.
-const char *mime_of(const char *name) {
-    static const struct {
-        const char *ext, *mime;
-    } kTypes[] = {{".m4a", "audio/x-m4a"}, {".mp3", "audio/mpeg"}, {".mp4", "video/mp4"}};
-    std::string_view n(name);
-    if (n.size() < 4) return "";
-    const char *ext = name + n.size() - 4;
-    for (const auto &t : kTypes)
-        if (compare_nocase(ext, t.ext) == 0) return t.mime;
-    return "";
-}
-
 void fill_from_status(const char *media_path, pf_episode &ep) {
     FileStatus st;
     if (file_status(media_path, &st) != 0) return;
@@ -122,7 +110,8 @@ void ep_fill_from_file(const char *folder, const char *name, const SidecarFacts 
     copy_cut(ep.file, media_path);
     copy_cut(ep.title, clean_title(name));
     fill_from_status(media_path.c_str(), ep);
-    copy_cut(ep.mime, mime_of(name));
+    const MediaType *type = scanned_type_of(name);
+    copy_cut(ep.mime, type ? type->mime : "");
     fill_from_probe(media_path.c_str(), ep);
     copy_cut(ep.image, sidecar.image);
     copy_cut(ep.author, sidecar.author);

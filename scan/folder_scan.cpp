@@ -8,12 +8,13 @@
 #include <string_view>
 #include <vector>
 
+#include "channel/channel.h"
 #include "core/error.h"
 #include "core/json.h"
 #include "core/platform.h"
 #include "core/text.h"
 #include "episodes/episodes.h"
-#include "probe/probe.h"
+#include "probe/media_types.h"
 #include "quorvane_podcastfeed.h"
 #include "scan/scan.h"
 
@@ -67,9 +68,7 @@ std::string without_trailing_separators(std::string_view dir) {
 
 // One video file is enough to make the whole feed a video feed.
 bool is_video_feed(const std::vector<std::string> &names) {
-    return std::any_of(names.begin(), names.end(), [](const std::string &n) {
-        return n.size() >= 4 && compare_nocase(n.c_str() + n.size() - 4, ".mp4") == 0;
-    });
+    return std::any_of(names.begin(), names.end(), [](const std::string &n) { return is_video_name(n.c_str()); });
 }
 
 // The sidecar of every media file, indexed like names (other names get
@@ -100,24 +99,20 @@ std::string choose_artwork(const std::string &folder, const std::vector<std::str
         artwork = sidecars[i].image;
         newest = st.mtime;
     }
-    return artwork.empty() ? std::string(PF_DEFAULT_ARTWORK_URL) : artwork;
+    return artwork.empty() ? std::string(channel_fallback("artwork")) : artwork;
 }
 
 void set_channel_defaults(const char *title, const std::string &artwork, bool video) {
-    const struct {
-        const char *key, *value;
-    } kDefaults[] = {
-        {"title", title},
-        {"description", video ? "Personal video playlist" : "Personal audio playlist"},
-        {"language", "en"},
-        {"author", "My Music"},
-        {"category", video ? "TV & Film" : "Music"},
-        {"explicit", "false"},
-        {"artwork", artwork.c_str()},
-    };
     feed_channel_reset();
-    // Every key is known and every value fits, so no result needs a look.
-    for (const auto &d : kDefaults) feed_channel_set(d.key, d.value);
+    for (const pf_channel_key &k : PF_CHANNEL_KEYS) {
+        const std::string_view key = k.key;
+        const char *value = key == "title"     ? title
+                            : key == "artwork" ? artwork.c_str()
+                            : video && k.video ? k.video
+                                               : k.fallback;
+        // Every key is known and every value fits, so no result needs a look.
+        if (value) feed_channel_set(k.key, value);
+    }
 }
 
 int set_url_settings(const ScanConfig &config, const std::string &folder) {
@@ -205,7 +200,7 @@ void folder_title(const char *local_folder, const char *playlist_name,
     }
     std::string_view last = base_name(local_folder);
     if (last == "all") {
-        copy_cut(title, "My Music");
+        copy_cut(title, channel_fallback("title"));
         return;
     }
     if (last == "video") {

@@ -13,8 +13,9 @@
 
 namespace pf {
 
-constexpr std::size_t kSidecarImageCapacity = 2048;
-constexpr std::size_t kSidecarAuthorCapacity = 1024;
+// A sidecar's texts go to the episode's own fields.
+constexpr std::size_t kSidecarImageCapacity = field_capacity("image");
+constexpr std::size_t kSidecarAuthorCapacity = field_capacity("author");
 constexpr std::size_t kChannelTitleCapacity = 1024;
 
 // Tags that video sites append to titles, removed from scanned titles in

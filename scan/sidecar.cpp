@@ -1,7 +1,7 @@
 // Sidecar files: the small JSON object kept beside a media file, written and
 // read whole by the host and mined for artwork and author by the scan.
 #include <cstdint>
-#include <cstdio>
+#include <cstring>
 #include <new>
 #include <optional>
 #include <string>
@@ -66,15 +66,6 @@ int sidecar_write(const char *media_path, const char *meta_json) {
     return 0;
 }
 
-// The size of an open stream, measured in 64 bits so that a file of 4 GiB or
-// more is never mistaken for a small one; -1 when it cannot be measured.
-std::int64_t stream_size(std::FILE *f) {
-    if (seek64(f, 0, SEEK_END) != 0) return -1;
-    std::int64_t size = tell64(f);
-    if (seek64(f, 0, SEEK_SET) != 0) return -1;
-    return size;
-}
-
 const char *sidecar_read(const char *media_path) {
     s_sidecar_out[0] = '\0';
     if (!media_path || !*media_path) {
@@ -84,20 +75,19 @@ const char *sidecar_read(const char *media_path) {
     // A missing sidecar is no error: the last-error text stays as it was.
     std::string name = sidecar_name_of(media_path);
     if (name.empty() || name.size() >= kHostSidecarNameCapacity) return s_sidecar_out;
-    File f = open_for_read(name.c_str());
-    if (!f) return s_sidecar_out;
-    std::int64_t size = stream_size(f.get());
-    if (size < 1 || size > kReadLimit) {
-        set_err("feed_sidecar_read: bad size");
-        return s_sidecar_out;
-    }
-    auto want = static_cast<std::size_t>(size);
-    if (std::fread(s_sidecar_out, 1, want, f.get()) != want) {
-        s_sidecar_out[0] = '\0';
+    std::string text;
+    const int read = read_small_file(name.c_str(), kReadLimit, &text);
+    if (read == -1) return s_sidecar_out;
+    if (read == -3) {
         set_err("feed_sidecar_read: read error");
         return s_sidecar_out;
     }
-    s_sidecar_out[want] = '\0';
+    if (read == -2 || text.empty()) {
+        set_err("feed_sidecar_read: bad size");
+        return s_sidecar_out;
+    }
+    std::memcpy(s_sidecar_out, text.data(), text.size());
+    s_sidecar_out[text.size()] = '\0';
     clear_err();
     return s_sidecar_out;
 }
@@ -138,8 +128,8 @@ extern "C" PF_API const char *feed_sidecar_read(const char *media_path) {
     try {
         return pf::sidecar_read(media_path);
     } catch (const std::bad_alloc &) {
-        // Only the name is built on the heap, so nothing was read yet: the
-        // sidecar could not be reached, which reads as missing.
+        // Nothing reaches the result before the whole file is in memory, so
+        // the sidecar could not be reached, which reads as missing.
         return pf::s_sidecar_out;
     }
 }

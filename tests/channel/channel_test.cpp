@@ -19,9 +19,7 @@ std::string json() { return feed_channel_json(); }
 }  // namespace
 
 TEST_F(Channel, EveryListedKeyIsSettableAndNothingElse) {
-    const char *const keys[] = {"title",    "description", "language", "author",
-                                "category", "explicit",    "artwork",  "lastBuildDate"};
-    for (const char *key : keys) EXPECT_EQ(feed_channel_set(key, key), 0) << key;
+    for (const pf::pf_channel_key &k : pf::PF_CHANNEL_KEYS) EXPECT_EQ(feed_channel_set(k.key, k.key), 0) << k.key;
     EXPECT_EQ(pf::s_channel_n, 8);
 
     const struct {
@@ -100,14 +98,12 @@ TEST_F(Channel, AValueThatIsNotUtf8GivesAnEmptyObject) {
 TEST_F(Channel, TheLargestPossibleObjectIsNeverCut) {
     // Every key at full length, every byte escaped to six: far past 32 KiB.
     const std::string worst(4095, '\x01');
-    const char *const keys[] = {"title",    "description", "language", "author",
-                                "category", "explicit",    "artwork",  "lastBuildDate"};
-    for (const char *key : keys) ASSERT_EQ(feed_channel_set(key, worst.c_str()), 0) << key;
+    for (const pf::pf_channel_key &k : pf::PF_CHANNEL_KEYS) ASSERT_EQ(feed_channel_set(k.key, worst.c_str()), 0) << k.key;
     const std::string text = json();
     EXPECT_GT(text.size(), 8u * 4095u * 6u);
     pf::JsonDoc doc;
     ASSERT_TRUE(pf::json_parse(text.c_str(), &doc));
-    for (const char *key : keys) EXPECT_EQ(pf::json_string(doc, key), worst) << key;
+    for (const pf::pf_channel_key &k : pf::PF_CHANNEL_KEYS) EXPECT_EQ(pf::json_string(doc, k.key), worst) << k.key;
 }
 
 TEST_F(Channel, SuccessEmptiesTheLastErrorAndReadsLeaveIt) {

@@ -50,6 +50,8 @@ TEST(FileStatus, SizesBeyondFourGigabytesStayExact) {
     EXPECT_EQ(pf::tell64(f.get()), 4'500'000'000LL);
     ASSERT_EQ(pf::seek64(f.get(), 0, SEEK_END), 0);
     EXPECT_EQ(pf::tell64(f.get()), 5'000'000'123LL);
+    EXPECT_EQ(pf::stream_length(f.get()), 5'000'000'123LL);
+    EXPECT_EQ(pf::tell64(f.get()), 0);
 }
 
 TEST(OpenForRead, OpensRegularFilesOnly) {
@@ -85,6 +87,12 @@ TEST(ReadSmallFile, ReadsWholeFilesUpToTheLimit) {
     pf_test::write_file(dir.file("empty"), "");
     ASSERT_EQ(pf::read_small_file(dir.file("empty").c_str(), 0, &out), 0);
     EXPECT_EQ(out, "");
+
+    // Longer than any one read of the stream.
+    const std::string large(100'001, 'x');
+    pf_test::write_file(dir.file("large"), large);
+    ASSERT_EQ(pf::read_small_file(dir.file("large").c_str(), 100'001, &out), 0);
+    EXPECT_EQ(out, large);
 }
 
 TEST(CompareNocase, IgnoresAsciiCaseOnly) {

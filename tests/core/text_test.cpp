@@ -123,6 +123,24 @@ TEST(XmlEscape, EscapesSpecialBytesAndKeepsValidText) {
     EXPECT_EQ(text_of(pf::xml_escape(nullptr)), "");
 }
 
+// The writer's shortcut past xml_escape: taken only where escaping would change nothing.
+TEST(EscapesUnchanged, HoldsForPrintableAsciiWithoutSpecialBytesOnly) {
+    const struct {
+        const char *text;
+        bool unchanged;
+    } cases[] = {
+        {"plain text ~ {}", true}, {"", true},          {"a & b", false},     {"<", false},
+        {">", false},              {"\"", false},       {"'", false},         {"tab\t", false},
+        {"del\x7F", false},        {"caf\xC3\xA9", false}, {"x\x01", false},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EQ(pf::escapes_unchanged(c.text), c.unchanged) << c.text;
+        if (c.unchanged) {
+            EXPECT_EQ(text_of(pf::xml_escape(c.text)), c.text);
+        }
+    }
+}
+
 TEST(XmlEscape, NeverYieldsTextAnXmlParserRejects) {
     const std::string fffd = "\xEF\xBF\xBD";
     const struct {

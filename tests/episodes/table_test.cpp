@@ -169,26 +169,15 @@ TEST_F(Episodes, SetReadsNumbersAsAtoiDoesSaturatingAtTheLimits) {
 TEST_F(Episodes, SetCutsEveryTextToItsField) {
     add_titled("P");
     pf::pf_episode &e = pf::s_eps[0];
-    const struct {
-        const char *key;
-        const char *field;
-        std::size_t capacity;
-    } cases[] = {
-        {"file", e.file, sizeof e.file},
-        {"title", e.title, sizeof e.title},
-        {"description", e.description, sizeof e.description},
-        {"image", e.image, sizeof e.image},
-        {"author", e.author, sizeof e.author},
-        {"keywords", e.keywords, sizeof e.keywords},
-        {"pubDate", e.pubDate, sizeof e.pubDate},
-        {"url", e.url, sizeof e.url},
-        {"guid", e.guid, sizeof e.guid},
-    };
-    for (const auto &c : cases) {
-        const std::string long_text(c.capacity + 500, 'a');
-        ASSERT_EQ(feed_episode_set(0, c.key, long_text.c_str()), 0);
-        EXPECT_EQ(std::string(c.field), long_text.substr(0, c.capacity - 1)) << c.key;
+    int texts = 0;
+    for (const pf::pf_field &f : pf::PF_EPISODE_FIELDS) {
+        if (!f.host_sets || f.kind != pf::FieldKind::text) continue;
+        ++texts;
+        const std::string long_text(f.capacity + 500, 'a');
+        ASSERT_EQ(feed_episode_set(0, f.name, long_text.c_str()), 0);
+        EXPECT_EQ(std::string(f.text(e).data()), long_text.substr(0, f.capacity - 1)) << f.name;
     }
+    EXPECT_EQ(texts, 9);
     EXPECT_EQ(e.url_explicit, 1);
     const std::string title(1500, 't');
     feed_episode_set(0, "title", title.c_str());

@@ -9,7 +9,7 @@
 #include <limits>
 #include <string>
 
-#include "probe/probe.h"
+#include "probe/media_types.h"
 #include "probe/readers.h"
 #include "probe_support.h"
 #include "support/media_builders.h"
@@ -169,16 +169,22 @@ TEST(BitrateFromSize, TruncatesAndSaturatesWithoutOverflow) {
         EXPECT_EQ(pf::bitrate_from_size(c.size, c.seconds), c.kbps) << c.size << " / " << c.seconds;
 }
 
-TEST(IsMediaName, OnlyM4aMp3Mp4InAnyCase) {
+TEST(IsMediaName, OnlyM4aMp3Mp4InAnyCaseAndOnlyMp4IsVideo) {
     const struct {
         const char *name;
         int media;
+        bool video;
     } cases[] = {
-        {"a.mp3", 1}, {"A.MP3", 1}, {".m4a", 1}, {"x.Mp4", 1}, {"a.mov", 0}, {"a.m4v", 0},
-        {"a.wav", 0}, {"a.wave", 0}, {"mp3", 0}, {"", 0},     {"a.mp3 ", 0}, {"a.mp3.txt", 0},
+        {"a.mp3", 1, false},  {"A.MP3", 1, false},  {".m4a", 1, false},    {"x.Mp4", 1, true},
+        {"a.mov", 0, false},  {"a.m4v", 0, false},  {"a.wav", 0, false},   {"a.wave", 0, false},
+        {"mp3", 0, false},    {"", 0, false},       {"a.mp3 ", 0, false},  {"a.mp3.txt", 0, false},
+        {nullptr, 0, false},
     };
-    for (const auto &c : cases) EXPECT_EQ(pf::is_media_name(c.name), c.media) << c.name;
-    EXPECT_EQ(pf::is_media_name(nullptr), 0);
+    for (const auto &c : cases) {
+        const char *name = c.name ? c.name : "(null)";
+        EXPECT_EQ(pf::is_media_name(c.name), c.media) << name;
+        EXPECT_EQ(pf::is_video_name(c.name), c.video) << name;
+    }
 }
 
 }  // namespace

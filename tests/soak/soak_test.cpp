@@ -20,6 +20,8 @@
 #include <string_view>
 #include <vector>
 
+#include "../../channel/channel.h"
+#include "../../episodes/episodes.h"
 #include "quorvane_podcastfeed.h"
 #include "support/media_builders.h"
 #include "support/temp_dir.h"
@@ -31,15 +33,23 @@ using namespace pf_test;
 constexpr int kMaxEpisodes = PF_MAX_EPISODES;
 constexpr int kMaxOverrides = 4096;
 constexpr std::size_t kErrorCapacity = 2048;
-constexpr std::size_t kValueCapacity = 4096;  // channel values and the longest episode fields
+constexpr std::size_t kValueCapacity = pf::kChannelValueCapacity;
 
-const char *const kChannelKeys[] = {"title",    "description", "language", "author",
-                                    "category", "explicit",    "artwork",  "lastBuildDate"};
-const char *const kEpisodeKeys[] = {"title", "description", "image", "author", "keywords", "pubDate",
-                                    "url",   "guid",        "file",  "episode", "season",  "block"};
-const char *const kFieldNames[] = {"file", "title", "description", "image", "author", "episode",
-                                   "season", "block", "keywords", "pubDate", "url", "guid",
-                                   "duration", "duration_s", "size", "mime", "codec", "bitrate_kbps"};
+// The names the interface knows, as the library's own tables hold them.
+using Names = std::vector<const char *>;
+const Names kChannelKeys = [] {
+    Names names;
+    for (const pf::pf_channel_key &k : pf::PF_CHANNEL_KEYS) names.push_back(k.key);
+    return names;
+}();
+Names episode_fields(bool pf::pf_field::*which) {
+    Names names;
+    for (const pf::pf_field &f : pf::PF_EPISODE_FIELDS)
+        if (f.*which) names.push_back(f.name);
+    return names;
+}
+const Names kEpisodeKeys = episode_fields(&pf::pf_field::host_sets);
+const Names kFieldNames = episode_fields(&pf::pf_field::host_reads);
 
 // JSON a hostile or careless host may send where an object is expected.
 const char *const kHostileJson[] = {
@@ -100,6 +110,9 @@ public:
 
     template <typename T, std::size_t N>
     const T &pick(const T (&items)[N]) { return items[below(static_cast<int>(N))]; }
+    const char *pick(const Names &items) {
+        return items[static_cast<std::size_t>(below(static_cast<int>(items.size())))];
+    }
     const std::string &pick(const std::vector<std::string> &items) {
         return items[static_cast<std::size_t>(below(static_cast<int>(items.size())))];
     }
@@ -120,9 +133,7 @@ public:
         }
     }
 
-    const char *key(const char *const *valid, int valid_n) {
-        return chance(80) ? valid[below(valid_n)] : text();
-    }
+    const char *key(const Names &valid) { return chance(80) ? pick(valid) : text(); }
 
     int index(int count) {
         switch (below(8)) {
@@ -294,7 +305,7 @@ private:
     }
 
     void channel_set() {
-        status("feed_channel_set", feed_channel_set(args_.key(kChannelKeys, 8), args_.text()));
+        status("feed_channel_set", feed_channel_set(args_.key(kChannelKeys), args_.text()));
     }
     void channel_json() { expect(parses_json(feed_channel_json(), rapidjson::kObjectType), "channel JSON"); }
     void channel_reset() { expect(status("feed_channel_reset", feed_channel_reset()) == 0, "reset failed"); }
@@ -303,7 +314,7 @@ private:
         if (status("feed_episode_add", feed_episode_add(args_.episode_json())) == 0) count_ += 1;
     }
     void episode_set() {
-        status("feed_episode_set", feed_episode_set(args_.index(count_), args_.key(kEpisodeKeys, 12), args_.text()));
+        status("feed_episode_set", feed_episode_set(args_.index(count_), args_.key(kEpisodeKeys), args_.text()));
     }
     void episode_remove() {
         if (status("feed_episode_remove", feed_episode_remove(args_.index(count_))) == 0) count_ -= 1;
@@ -317,7 +328,8 @@ private:
         const char *value = feed_episode_field(index, field);
         const bool valid = index >= 0 && index < count_ && field != nullptr;
         expect((value != nullptr) == valid, "a field is NULL exactly for a bad index or NULL name");
-        if (value) expect(std::strlen(value) < kValueCapacity, "a field overran its capacity");
+        const pf::pf_field *known = field ? pf::find_field(field) : nullptr;
+        if (value) expect(std::strlen(value) < (known ? known->capacity : 1), "a field overran its capacity");
     }
     void url_base() { status("feed_url_base", feed_url_base(args_.text(), args_.text())); }
     void url_override() {
