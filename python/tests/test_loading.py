@@ -56,8 +56,12 @@ def test_the_library_comes_from_the_path_then_the_variable_then_the_installed_na
 
 
 def readme_example():
+    """The example of the package's README, which the project's README shows too."""
     with open(os.path.join(PACKAGE_DIR, "README.md"), encoding="utf-8") as f:
-        return re.search(r"```python\n(.*?)```", f.read(), re.S).group(1)
+        example = re.search(r"```python\n(.*?)```", f.read(), re.S).group(1)
+    with open(os.path.join(PACKAGE_DIR, os.pardir, "README.md"), encoding="utf-8") as f:
+        assert example in f.read()
+    return example
 
 
 def cmake_install(work):
