@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "command.h"
+#include "output.h"
 #include "quorvane_podcastfeed.h"
 
 #ifndef PF_TOOL_VERSION
@@ -83,11 +84,14 @@ void add_help_command(Program &p) {
 
 // Results must reach their reader whole: a full disk or a closed pipe is a failure.
 int flush_stdout(int status) {
-    errno = 0;
-    if (std::fflush(stdout) == 0 && !std::ferror(stdout) && std::cout.flush()) return status;
-    std::fprintf(stderr, "podcastfeed: cannot write to standard output%s%s\n", errno ? ": " : "",
-                 errno ? system_reason(errno).c_str() : "");
-    return kJobFailed;
+    std::cout.flush();
+    try {
+        finish_stdout();
+        return status;
+    } catch (const Failure &f) {
+        std::fprintf(stderr, "podcastfeed: %s\n", f.message.c_str());
+        return f.status;
+    }
 }
 
 int run(int argc, char **argv) {

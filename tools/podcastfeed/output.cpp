@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 
 #include "command.h"
 #include "quorvane_podcastfeed.h"
@@ -33,7 +34,7 @@ void write_feed(const std::string &output) {
 
 void finish_stdout() {
     errno = 0;
-    if (std::fflush(stdout) == 0 && !std::ferror(stdout)) return;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout) && std::cout.good()) return;
     job_failed(std::string("cannot write to standard output") + (errno ? ": " + system_reason(errno) : ""));
 }
 
