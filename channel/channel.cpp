@@ -27,10 +27,9 @@ pf_channel_entry *find_entry(std::string_view key) {
     return nullptr;
 }
 
-// The settings as one object, or nothing when the writer refuses a value
-// (one that is not valid UTF-8).
-bool write_channel(rapidjson::StringBuffer &buffer) {
-    JsonWriter writer(buffer);
+// The settings as one object; false when the writer refuses a value (one
+// that is not valid UTF-8).
+bool write_channel(JsonWriter &writer) {
     if (!writer.StartObject()) return false;
     for (int i = 0; i < s_channel_n; ++i) {
         const std::string_view key = s_channel[i].key, value = s_channel[i].value;
@@ -38,7 +37,7 @@ bool write_channel(rapidjson::StringBuffer &buffer) {
             !writer.String(value.data(), static_cast<rapidjson::SizeType>(value.size())))
             return false;
     }
-    return writer.EndObject() && writer.IsComplete();
+    return writer.EndObject();
 }
 
 int channel_set(const char *key, const char *value) {
@@ -71,9 +70,7 @@ const char *channel_lookup(const char *key) {
 extern "C" PF_API int feed_channel_set(const char *key, const char *value) { return pf::channel_set(key, value); }
 
 extern "C" PF_API const char *feed_channel_json(void) {
-    rapidjson::StringBuffer buffer;
-    const bool written = pf::write_channel(buffer);
-    pf::copy_cut(pf::s_channel_json, written ? std::string_view(buffer.GetString(), buffer.GetSize()) : "{}");
+    pf::write_json_result(pf::s_channel_json, "{}", pf::write_channel);
     return pf::s_channel_json;
 }
 

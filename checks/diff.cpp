@@ -15,6 +15,7 @@
 #include "checks/checks.h"
 #include "checks/scans.h"
 #include "core/error.h"
+#include "core/json.h"
 #include "core/platform.h"
 #include "core/text.h"
 #include "episodes/episodes.h"
@@ -221,10 +222,13 @@ int compare_with_file(const char *path) {
     read_feed_items(text.c_str(), old);
     for (int i = 0; i < s_ep_n; ++i) ep_derive_urls(s_eps[i]);
     const Counts counts = match_episodes(old);
-    const std::string newest = json_escape(newest_pub_date());
-    std::snprintf(s_out, sizeof s_out,
-                  "{\"added\":%d,\"removed\":%d,\"changed\":%d,\"unchanged\":%d,\"newest_pubDate\":\"%s\"}",
-                  counts.added, counts.removed, counts.changed, counts.unchanged, newest.c_str());
+    auto write = [&](JsonWriter &writer) {
+        return writer.StartObject() && writer.Key("added") && writer.Int(counts.added) && writer.Key("removed") &&
+               writer.Int(counts.removed) && writer.Key("changed") && writer.Int(counts.changed) &&
+               writer.Key("unchanged") && writer.Int(counts.unchanged) && writer.Key("newest_pubDate") &&
+               json_repaired_string(writer, newest_pub_date()) && writer.EndObject();
+    };
+    if (!write_json_result(s_out, "", write)) throw std::bad_alloc();
     return 0;
 }
 

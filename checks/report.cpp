@@ -11,8 +11,7 @@ char s_out[65536];
 
 // False when the writer refuses a value; the caller then reports an empty
 // array rather than a truncated one, so the report stays valid JSON.
-bool write_rules(rapidjson::StringBuffer &buffer) {
-    JsonWriter writer(buffer);
+bool write_rules(JsonWriter &writer) {
     bool ok = writer.StartArray();
     for (int i = 0; ok && i < s_rule_n; ++i) {
         const pf_rule &r = s_rules[i];
@@ -28,7 +27,6 @@ bool write_rules(rapidjson::StringBuffer &buffer) {
 extern "C" PF_API const char *feed_validate_report_json(void) {
     using namespace pf;
     feed_validate();
-    rapidjson::StringBuffer buffer;
-    copy_cut(s_out, write_rules(buffer) ? buffer.GetString() : "[]");
+    write_json_result(s_out, "[]", write_rules);
     return s_out;
 }

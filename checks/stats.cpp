@@ -1,14 +1,13 @@
 // Feed statistics: episode count, total media size, newest date, feed type
 // and channel title, read from the tables without rendering.
 #include <cstdint>
-#include <cstdio>
 #include <limits>
-#include <new>
-#include <string>
+#include <string_view>
 
 #include "channel/channel.h"
 #include "checks/checks.h"
 #include "core/dates.h"
+#include "core/json.h"
 #include "core/platform.h"
 #include "core/text.h"
 #include "episodes/episodes.h"
@@ -21,9 +20,6 @@ namespace {
 // Room for a channel title of 4095 bytes even when every byte is escaped
 // six-fold, so the object is never cut into invalid JSON.
 char s_out[32768];
-
-constexpr const char *kStatsFormat =
-    "{\"episodes\":%d,\"total_bytes\":%lld,\"newest_pubDate\":\"%s\",\"feed_type\":\"%s\",\"title\":\"%s\"}";
 
 // Sizes come from hosts and files; a sum beyond the 64-bit range stays at
 // the limit instead of wrapping.
@@ -45,9 +41,11 @@ const char *feed_type() {
     return "audio";
 }
 
-void write_stats(const char *newest, const char *title) {
-    std::snprintf(s_out, sizeof s_out, kStatsFormat, s_ep_n, static_cast<long long>(total_bytes()), newest,
-                  feed_type(), title);
+bool write_stats(JsonWriter &writer, std::string_view newest, std::string_view title) {
+    return writer.StartObject() && writer.Key("episodes") && writer.Int(s_ep_n) && writer.Key("total_bytes") &&
+           writer.Int64(total_bytes()) && writer.Key("newest_pubDate") && json_repaired_string(writer, newest) &&
+           writer.Key("feed_type") && writer.String(feed_type()) && writer.Key("title") &&
+           json_repaired_string(writer, title) && writer.EndObject();
 }
 
 }  // namespace
@@ -69,12 +67,10 @@ const char *newest_pub_date() {
 
 extern "C" PF_API const char *feed_stats_json(void) {
     using namespace pf;
-    const char *title = channel_lookup("title");
-    try {
-        write_stats(json_escape(newest_pub_date()).c_str(), json_escape(view_of(title)).c_str());
-    } catch (const std::bad_alloc &) {
-        // The texts could not be escaped; the counts are still worth having.
-        write_stats("", "");
-    }
+    const std::string_view newest = newest_pub_date(), title = view_of(channel_lookup("title"));
+    auto whole = [&](JsonWriter &writer) { return write_stats(writer, newest, title); };
+    // When the texts cannot be had the counts are still worth having.
+    auto counts = [](JsonWriter &writer) { return write_stats(writer, "", ""); };
+    if (!write_json_result(s_out, "{}", whole)) write_json_result(s_out, "{}", counts);
     return s_out;
 }

@@ -6,6 +6,8 @@
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 #include <string_view>
 
 #include <rapidjson/reader.h>
@@ -129,6 +131,40 @@ bool read_strictly(const char *text, Handler &handler) {
 
 }  // namespace
 
+void *JsonAllocator::Malloc(std::size_t size) {
+    // RapidJSON asks for nothing at times and expects a null block then.
+    if (size == 0) return nullptr;
+    void *block = std::malloc(size);
+    if (!block) throw std::bad_alloc();
+    return block;
+}
+
+void *JsonAllocator::Realloc(void *block, std::size_t, std::size_t new_size) {
+    if (new_size == 0) {
+        std::free(block);
+        return nullptr;
+    }
+    void *grown = std::realloc(block, new_size);
+    if (!grown) throw std::bad_alloc();
+    return grown;
+}
+
+void JsonAllocator::Free(void *block) { std::free(block); }
+
+bool json_repaired_string(JsonWriter &writer, std::string_view text) {
+    if (is_valid_utf8(text)) return writer.String(text.data(), static_cast<rapidjson::SizeType>(text.size()));
+    const std::string repaired = utf8_repaired(text);
+    return writer.String(repaired.data(), static_cast<rapidjson::SizeType>(repaired.size()));
+}
+
+std::string json_escape(std::string_view text) {
+    JsonText out;
+    JsonWriter writer(out);
+    json_repaired_string(writer, text);
+    // Between the quotation marks the writer put around the value.
+    return std::string(out.GetString() + 1, out.GetSize() - 2);
+}
+
 bool json_parse(const char *text, JsonDoc *doc) {
     bool ok = false;
     auto build = [&](JsonDoc &handler) { return ok = read_strictly(text, handler); };
@@ -161,7 +197,7 @@ std::optional<std::int64_t> json_int64(const JsonValue &obj, const char *name) {
 }
 
 bool json_rewrite(const char *text, std::string *out) {
-    rapidjson::StringBuffer buffer;
+    JsonText buffer;
     JsonWriter writer(buffer);
     if (!read_strictly(text, writer) || !writer.IsComplete()) return false;
     out->assign(buffer.GetString(), buffer.GetSize());

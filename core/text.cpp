@@ -1,4 +1,4 @@
-// Byte-string helpers: bounded copies, path pieces, URL, XML and JSON escaping,
+// Byte-string helpers: bounded copies, path pieces, URL and XML escaping, UTF-8 repair,
 // growable heap texts, all aware of UTF-8 where a byte could be cut or lost.
 #include "core/text.h"
 
@@ -190,39 +190,17 @@ HeapText xml_escape(const char *text) {
     return out;
 }
 
-void json_escape_append(std::string &out, std::string_view text) {
+std::string utf8_repaired(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
         const Utf8Step step = utf8_step(text, i);
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (!step.valid) {
-            out += kReplacement;
-        } else if (c == '"' || c == '\\') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c < 0x20) {
-            // The same short forms and upper-case hex as the library's JSON writer.
-            switch (c) {
-                case '\b': out += "\\b"; break;
-                case '\f': out += "\\f"; break;
-                case '\n': out += "\\n"; break;
-                case '\r': out += "\\r"; break;
-                case '\t': out += "\\t"; break;
-                default: {
-                    char esc[8];
-                    std::snprintf(esc, sizeof esc, "\\u%04X", c);
-                    out += esc;
-                }
-            }
-        } else {
+        if (step.valid)
             out += text.substr(i, step.length);
-        }
+        else
+            out += kReplacement;
         i += step.length;
     }
-}
-
-std::string json_escape(std::string_view text) {
-    std::string out;
-    json_escape_append(out, text);
     return out;
 }
 

@@ -1,5 +1,5 @@
 // Byte-string helpers shared by every subsystem: bounded copies, path pieces,
-// URL and XML escaping, JSON string escaping and growable heap texts.
+// URL and XML escaping, UTF-8 repair and growable heap texts.
 #pragma once
 
 #include <cstddef>
@@ -59,10 +59,8 @@ HeapText xml_escape(const char *text);
 // case: printable ASCII other than the five special bytes.
 bool escapes_unchanged(const char *text);
 
-// Appends text as JSON string content (no quotes): quotation mark, backslash
-// and control characters escaped; invalid UTF-8 becomes U+FFFD.
-void json_escape_append(std::string &out, std::string_view text);
-std::string json_escape(std::string_view text);
+// The text with every invalid UTF-8 sequence replaced by U+FFFD.
+std::string utf8_repaired(std::string_view text);
 
 // Replaces the heap text in *slot (NULL or one malloc block) by a copy of
 // text, reusing the block when the held text is at least as long. Returns -1

@@ -1,13 +1,14 @@
 // The probe entry: picks a reader by extension and writes its one JSON result.
-#include <cstdarg>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <limits>
+#include <new>
+#include <optional>
 #include <string>
 #include <string_view>
 
 #include "core/error.h"
+#include "core/json.h"
 #include "core/platform.h"
 #include "core/text.h"
 #include "probe/media_types.h"
@@ -45,18 +46,25 @@ std::string_view extension_label(const char *path) {
     return dot == std::string_view::npos ? std::string_view("(none)") : name.substr(dot);
 }
 
-void write_result(const char *fmt, ...) __attribute__((format(printf, 1, 2)));
-void write_result(const char *fmt, ...) {
-    std::va_list args;
-    va_start(args, fmt);
-    if (std::vsnprintf(s_probe, sizeof s_probe, fmt, args) < 0) s_probe[0] = '\0';
-    va_end(args);
+// The result object as the writer makes it; memory running out is thrown, for
+// the entry to report with the one object that needs none.
+template <typename Write>
+void write_result(Write &&write) {
+    if (!write_json_result(s_probe, "", write)) throw std::bad_alloc();
+}
+
+// An error object; the size is left out when the path named no file at all.
+void write_error(std::string_view error, std::optional<std::int64_t> size) {
+    write_result([&](JsonWriter &writer) {
+        return writer.StartObject() && writer.Key("error") && json_repaired_string(writer, error) &&
+               (!size || (writer.Key("size") && writer.Int64(*size))) && writer.EndObject();
+    });
 }
 
 void report_failure(const char *path, ProbeFailure kind, std::int64_t size) {
     for (const FailureText &t : kFailures) {
         if (t.kind != kind) continue;
-        write_result("{\"error\":\"%s\",\"size\":%lld}", t.result, static_cast<long long>(size));
+        write_error(t.result, size);
         set_err("media_probe(%s): %s", path, t.last_error);
         return;
     }
@@ -76,35 +84,37 @@ void report_success(pf_probe_info info, std::int64_t size, const char *mime) {
         info.duration_s = 0;
     else if (size > 0 && info.derive_bitrate && info.duration_s != 0)
         info.bitrate_kbps = bitrate_from_size(size, info.duration_s);
-    write_result("{\"duration_s\":%lld,\"size\":%lld,\"mime\":\"%s\",\"bitrate_kbps\":%d,\"codec\":\"%s\"}",
-                 static_cast<long long>(info.duration_s), static_cast<long long>(size), mime,
-                 static_cast<int>(info.bitrate_kbps), info.codec);
+    write_result([&](JsonWriter &writer) {
+        return writer.StartObject() && writer.Key("duration_s") && writer.Int64(info.duration_s) &&
+               writer.Key("size") && writer.Int64(size) && writer.Key("mime") && writer.String(mime) &&
+               writer.Key("bitrate_kbps") && writer.Int(info.bitrate_kbps) && writer.Key("codec") &&
+               json_repaired_string(writer, info.codec) && writer.EndObject();
+    });
     clear_err();
 }
 
 void report_out_of_memory() {
-    write_result("{\"error\":\"out of memory\"}");
+    copy_cut(s_probe, "{\"error\":\"out of memory\"}");
     set_err("out of memory");
 }
 
 void probe_into_buffer(const char *path) {
     s_probe[0] = '\0';
     if (path == nullptr || path[0] == '\0') {
-        write_result("{\"error\":\"null path\"}");
+        write_error("null path", std::nullopt);
         set_err("media_probe: NULL or empty path");
         return;
     }
     FileStatus st;
     if (file_status(path, &st) != 0) {
         const char *reason = std::strerror(os_errno());
-        write_result("{\"error\":\"stat failed: %s\",\"size\":0}", json_escape(view_of(reason)).c_str());
+        write_error(std::string("stat failed: ") + reason, 0);
         set_err("media_probe(%s): %s", path, reason);
         return;
     }
     const MediaType *type = media_type_of(path);
     if (type == nullptr) {
-        write_result("{\"error\":\"unsupported extension %s\",\"size\":%lld}",
-                     json_escape(extension_label(path)).c_str(), static_cast<long long>(st.size));
+        write_error(std::string("unsupported extension ").append(extension_label(path)), st.size);
         set_err("media_probe(%s): unsupported extension", path);
         return;
     }
@@ -168,7 +178,7 @@ extern "C" PF_API const char *media_probe(const char *path) {
     try {
         pf::probe_into_buffer(path);
     } catch (...) {
-        // Escaping can only throw when memory runs out; the caller still gets
+        // Writing can only throw when memory runs out; the caller still gets
         // an error object, never an exception.
         pf::report_out_of_memory();
     }

@@ -181,3 +181,20 @@ TEST(JsonRewrite, RefusesInvalidTextAndLeavesTheOutputAlone) {
     }
     EXPECT_FALSE(pf::json_rewrite(kDeepOpen.c_str(), nullptr));
 }
+
+TEST(JsonWriter, EscapesQuotesBackslashesAndControlsAndRepairsUtf8) {
+    const std::string fffd = "\xEF\xBF\xBD";
+    const struct {
+        std::string text, want;
+    } cases[] = {
+        {"say \"hi\"", "say \\\"hi\\\""},
+        {"C:\\dir", "C:\\\\dir"},
+        {"a/b", "a/b"},
+        {"\b\f\n\r\t", "\\b\\f\\n\\r\\t"},
+        {std::string("\x00\x01\x1F", 3), "\\u0000\\u0001\\u001F"},
+        {"\x7F caf\xC3\xA9", "\x7F caf\xC3\xA9"},
+        {"bad\xFF", "bad" + fffd},
+        {"cut\xE2\x82", "cut" + fffd},
+    };
+    for (const auto &c : cases) EXPECT_EQ(pf::json_escape(c.text), c.want) << c.text;
+}

@@ -161,27 +161,6 @@ TEST(XmlEscape, NeverYieldsTextAnXmlParserRejects) {
     for (const auto &c : cases) EXPECT_EQ(text_of(pf::xml_escape(c.text)), c.want) << c.text;
 }
 
-TEST(JsonEscape, EscapesQuotesBackslashesAndControls) {
-    const std::string fffd = "\xEF\xBF\xBD";
-    const struct {
-        std::string text, want;
-    } cases[] = {
-        {"say \"hi\"", "say \\\"hi\\\""},
-        {"C:\\dir", "C:\\\\dir"},
-        {"a/b", "a/b"},
-        {"\b\f\n\r\t", "\\b\\f\\n\\r\\t"},
-        {std::string("\x00\x01\x1F", 3), "\\u0000\\u0001\\u001F"},
-        {"\x7F caf\xC3\xA9", "\x7F caf\xC3\xA9"},
-        {"bad\xFF", "bad" + fffd},
-        {"cut\xE2\x82", "cut" + fffd},
-    };
-    for (const auto &c : cases) EXPECT_EQ(pf::json_escape(c.text), c.want) << c.text;
-
-    std::string out = "{\"k\":\"";
-    pf::json_escape_append(out, "v\"");
-    EXPECT_EQ(out, "{\"k\":\"v\\\"");
-}
-
 TEST(IsValidUtf8, AcceptsOnlyWellFormedCharacters) {
     const struct {
         const char *text;

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/error.h"
+#include "core/json.h"
 #include "core/text.h"
 #include "episodes/episodes.h"
 #include "quorvane_podcastfeed.h"

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "core/json.h"
 #include "support/media_builders.h"
 #include "tests/render/render_state.h"
 
