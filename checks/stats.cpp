@@ -9,6 +9,7 @@
 #include "channel/channel.h"
 #include "checks/checks.h"
 #include "core/dates.h"
+#include "core/feed_state.h"
 #include "core/platform.h"
 #include "core/text.h"
 #include "episodes/episodes.h"
@@ -17,10 +18,6 @@
 
 namespace pf {
 namespace {
-
-// Room for a channel title of 4095 bytes even when every byte is escaped
-// six-fold, so the object is never cut into invalid JSON.
-char s_out[32768];
 
 constexpr const char *kStatsFormat =
     "{\"episodes\":%d,\"total_bytes\":%lld,\"newest_pubDate\":\"%s\",\"feed_type\":\"%s\",\"title\":\"%s\"}";
@@ -33,33 +30,45 @@ std::int64_t add_saturated(std::int64_t a, std::int64_t b) {
     return b > 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
 }
 
-std::int64_t total_bytes() {
+std::int64_t total_bytes(const pf_episode_table &eps) {
     std::int64_t total = 0;
-    for (int i = 0; i < s_ep_n; ++i) total = add_saturated(total, s_eps[i].size);
+    for (int i = 0; i < eps.count; ++i) total = add_saturated(total, eps[i].size);
     return total;
 }
 
-const char *feed_type() {
-    for (int i = 0; i < s_ep_n; ++i)
-        if (is_video_name(s_eps[i].file)) return "video";
+const char *feed_type(const pf_episode_table &eps) {
+    for (int i = 0; i < eps.count; ++i)
+        if (is_video_name(eps[i].file)) return "video";
     return "audio";
 }
 
-void write_stats(const char *newest, const char *title) {
-    std::snprintf(s_out, sizeof s_out, kStatsFormat, s_ep_n, static_cast<long long>(total_bytes()), newest,
-                  feed_type(), title);
+void write_stats(char (&out)[kStatsJsonCapacity], const pf_episode_table &eps, const char *newest, const char *title) {
+    std::snprintf(out, sizeof out, kStatsFormat, eps.count, static_cast<long long>(total_bytes(eps)), newest,
+                  feed_type(eps), title);
+}
+
+const char *report_stats(pf_feed_state &st) {
+    const char *title = channel_lookup(st.channel, "title");
+    try {
+        write_stats(st.out.stats_json, st.episodes, json_escape(newest_pub_date(st.episodes)).c_str(),
+                    json_escape(view_of(title)).c_str());
+    } catch (const std::bad_alloc &) {
+        // The texts could not be escaped; the counts are still worth having.
+        write_stats(st.out.stats_json, st.episodes, "", "");
+    }
+    return st.out.stats_json;
 }
 
 }  // namespace
 
-const char *newest_pub_date() {
+const char *newest_pub_date(const pf_episode_table &eps) {
     const char *newest = "";
     std::int64_t newest_time = -1;
-    for (int i = 0; i < s_ep_n; ++i) {
+    for (int i = 0; i < eps.count; ++i) {
         std::int64_t t = 0;
-        if (parse_http_date(s_eps[i].pubDate, &t) == 0 && t > newest_time) {
+        if (parse_http_date(eps[i].pubDate, &t) == 0 && t > newest_time) {
             newest_time = t;
-            newest = s_eps[i].pubDate;
+            newest = eps[i].pubDate;
         }
     }
     return newest;
@@ -67,14 +76,4 @@ const char *newest_pub_date() {
 
 }  // namespace pf
 
-extern "C" PF_API const char *feed_stats_json(void) {
-    using namespace pf;
-    const char *title = channel_lookup("title");
-    try {
-        write_stats(json_escape(newest_pub_date()).c_str(), json_escape(view_of(title)).c_str());
-    } catch (const std::bad_alloc &) {
-        // The texts could not be escaped; the counts are still worth having.
-        write_stats("", "");
-    }
-    return s_out;
-}
+extern "C" PF_API const char *feed_stats_json(void) { return pf::report_stats(pf::s_feed); }
