@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bench/bench_util.h"
+#include "core/feed_state.h"
 #include "core/text.h"
 #include "episodes/episodes.h"
 #include "quorvane_podcastfeed.h"
@@ -23,12 +24,13 @@ void fill_feed(const std::string &folder) {
     feed_channel_reset();
     feed_channel_set("title", "Checks & Balances");
     feed_url_base("https://media.example.com/show", folder.c_str());
-    pf::s_ep_n = 0;
+    pf::pf_episode_table &eps = pf::s_feed.episodes;
+    eps.count = 0;
     for (int i = 0; i < pf::kMaxEpisodes; ++i) {
         const std::string number = std::to_string(i + 1);
         const std::string path = folder + "/Episode " + number + ".mp3";
         std::ofstream(path, std::ios::binary) << "ID3";
-        pf::pf_episode &e = pf::s_eps[pf::s_ep_n++];
+        pf::pf_episode &e = eps[eps.count++];
         e = pf::pf_episode{};
         pf::copy_cut(e.file, path);
         pf::copy_cut(e.title, "Episode " + number + ": \"Questions\" & <Answers>");
@@ -70,7 +72,8 @@ int main() {
     const std::string document = feed_generate();
     std::vector<char> floor_buffer(document.size() + 1);
     const double floor_ms = bench::best_ms(kRounds, [&] { bench::write_lines(document, floor_buffer); });
-    const std::string subject = std::to_string(pf::s_ep_n) + " episodes, " + std::to_string(document.size()) + " bytes";
+    const std::string subject =
+        std::to_string(pf::s_feed.episodes.count) + " episodes, " + std::to_string(document.size()) + " bytes";
     bench::row("checks", subject, "snprintf floor", floor_ms);
     bench::row("checks", subject, "feed_generate", render_ms);
     bench::row("checks", subject, "feed_validate", validate_ms);

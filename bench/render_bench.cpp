@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "bench/bench_util.h"
+#include "core/feed_state.h"
 #include "core/platform.h"
 #include "core/text.h"
 #include "episodes/episodes.h"
@@ -33,12 +34,13 @@ void fill_feed(const std::string &folder) {
     feed_channel_set("description", "Every episode of a long-running show");
     feed_channel_set("artwork", "https://media.example.com/show/cover.jpg");
     feed_url_base("https://media.example.com/show", folder.c_str());
-    pf::s_ep_n = 0;
+    pf::pf_episode_table &eps = pf::s_feed.episodes;
+    eps.count = 0;
     for (int i = 0; i < pf::kMaxEpisodes; ++i) {
         const std::string name = "Episode " + std::to_string(i + 1) + ".mp3";
         const std::string path = folder + "/" + name;
         std::ofstream(path, std::ios::binary) << "ID3";
-        pf::pf_episode &e = pf::s_eps[pf::s_ep_n++];
+        pf::pf_episode &e = eps[eps.count++];
         e = pf::pf_episode{};
         pf::copy_cut(e.file, path);
         pf::copy_cut(e.title, "Episode " + std::to_string(i + 1) + ": Questions & Answers");
@@ -57,8 +59,8 @@ void render() {
 
 void check_files() {
     pf::FileStatus status;
-    for (int i = 0; i < pf::s_ep_n; ++i)
-        if (pf::file_status(pf::s_eps[i].file, &status) != 0) std::abort();
+    for (int i = 0; i < pf::s_feed.episodes.count; ++i)
+        if (pf::file_status(pf::s_feed.episodes[i].file, &status) != 0) std::abort();
 }
 
 }  // namespace
@@ -85,7 +87,7 @@ int main() {
     // The enclosure rule asks the file system about every file on every
     // rendering; these two times split the writer's own cost from that.
     const double status_ms = bench::best_ms(kRounds, check_files);
-    for (int i = 0; i < pf::s_ep_n; ++i) pf::s_eps[i].url_explicit = 1;
+    for (int i = 0; i < pf::s_feed.episodes.count; ++i) pf::s_feed.episodes[i].url_explicit = 1;
     const double writer_ms = bench::best_ms(kRounds, render);
     // A host putting a feed in another order moves every episode once; moving
     // each from the front to the end leaves the order as it was.
@@ -97,10 +99,11 @@ int main() {
         for (int i = 0; i < pf::kMaxEpisodes; ++i)
             if (feed_episode_remove(0) != 0) std::abort();
         // The records are still there: the next round removes them again.
-        pf::s_ep_n = pf::kMaxEpisodes;
+        pf::s_feed.episodes.count = pf::kMaxEpisodes;
     });
 
-    const std::string subject = std::to_string(pf::s_ep_n) + " episodes, " + std::to_string(document.size()) + " bytes";
+    const std::string subject =
+        std::to_string(pf::s_feed.episodes.count) + " episodes, " + std::to_string(document.size()) + " bytes";
     bench::row("render", subject, "snprintf floor", floor_ms);
     bench::row("render", subject, "feed_generate", render_ms);
     bench::row("render", subject, "feed_generate, host URLs only", writer_ms);

@@ -49,11 +49,18 @@ constexpr const pf_channel_key *find_channel_key(std::string_view key) {
 // What a feed shows for key while it is unset: its fallback, which must exist.
 constexpr const char *channel_fallback(std::string_view key) { return find_channel_key(key)->fallback; }
 
-extern pf_channel_entry s_channel[kChannelEntries];
-extern int s_channel_n;
+// The settings in the order they were first set.
+struct pf_channel_table {
+    pf_channel_entry entries[kChannelEntries];
+    int count;
+};
 
 // The stored value of key, or nullptr when the key is not set. An entry set
 // to "" is present with an empty value.
-const char *channel_lookup(const char *key);
+const char *channel_lookup(const pf_channel_table &channel, const char *key);
+
+// Sets key to value as feed_channel_set does, with its messages: 0 with the
+// last-error text emptied, or -1 with the table unchanged.
+int channel_set(pf_channel_table &channel, const char *key, const char *value);
 
 }  // namespace pf

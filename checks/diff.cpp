@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <deque>
 #include <exception>
@@ -15,6 +14,7 @@
 #include "checks/checks.h"
 #include "checks/scans.h"
 #include "core/error.h"
+#include "core/feed_state.h"
 #include "core/json.h"
 #include "core/platform.h"
 #include "core/text.h"
@@ -23,8 +23,6 @@
 
 namespace pf {
 namespace {
-
-char s_out[1024];
 
 constexpr std::size_t npos = std::string_view::npos;
 
@@ -192,10 +190,10 @@ bool same_as_item(const pf_episode &e, const GuidItems &item) {
 // The index stands in for the nested search: it keeps the first item of each
 // GUID in file order, and an item is kept when any episode matched its GUID,
 // which is the same as its GUID equalling some episode's.
-Counts match_episodes(OldItems &old) {
+Counts match_episodes(const pf_episode_table &eps, OldItems &old) {
     Counts counts;
-    for (int i = 0; i < s_ep_n; ++i) {
-        const pf_episode &e = s_eps[i];
+    for (int i = 0; i < eps.count; ++i) {
+        const pf_episode &e = eps[i];
         const std::string guid = as_written(e.guid, kGuidRoom);
         const auto entry = guid.empty() ? old.by_guid.end() : old.by_guid.find(guid);
         if (entry == old.by_guid.end()) {
@@ -212,7 +210,7 @@ Counts match_episodes(OldItems &old) {
     return counts;
 }
 
-int compare_with_file(const char *path) {
+int compare_with_file(pf_feed_state &st, const char *path) {
     if (!path || !*path) return fail("feed_diff: NULL path");
     // The items' texts point into the file text, so it lives until the counts are made.
     std::string text;
@@ -220,29 +218,32 @@ int compare_with_file(const char *path) {
     OldItems old;
     // The file is taken as the C text a feed is: a NUL byte ends it.
     read_feed_items(text.c_str(), old);
-    for (int i = 0; i < s_ep_n; ++i) ep_derive_urls(s_eps[i]);
-    const Counts counts = match_episodes(old);
+    for (int i = 0; i < st.episodes.count; ++i) ep_derive_urls(st.urls, st.episodes[i]);
+    const Counts counts = match_episodes(st.episodes, old);
     auto write = [&](JsonWriter &writer) {
         return writer.StartObject() && writer.Key("added") && writer.Int(counts.added) && writer.Key("removed") &&
                writer.Int(counts.removed) && writer.Key("changed") && writer.Int(counts.changed) &&
                writer.Key("unchanged") && writer.Int(counts.unchanged) && writer.Key("newest_pubDate") &&
-               json_repaired_string(writer, newest_pub_date()) && writer.EndObject();
+               json_repaired_string(writer, newest_pub_date(st.episodes)) && writer.EndObject();
     };
-    if (!write_json_result(s_out, "", write)) throw std::bad_alloc();
+    if (!write_json_result(st.out.diff_json, "", write)) throw std::bad_alloc();
     return 0;
+}
+
+const char *report_diff(pf_feed_state &st, const char *old_feed_path) {
+    st.out.diff_json[0] = '\0';
+    try {
+        if (compare_with_file(st, old_feed_path) == 0) clear_err();
+    } catch (const std::exception &) {
+        // Memory for the index or a kept text ran out.
+        fail("feed_diff: read error");
+    }
+    return st.out.diff_json;
 }
 
 }  // namespace
 }  // namespace pf
 
 extern "C" PF_API const char *feed_diff(const char *old_feed_path) {
-    using namespace pf;
-    s_out[0] = '\0';
-    try {
-        if (compare_with_file(old_feed_path) == 0) clear_err();
-    } catch (const std::exception &) {
-        // Memory for the index or a kept text ran out.
-        fail("feed_diff: read error");
-    }
-    return s_out;
+    return pf::report_diff(pf::s_feed, old_feed_path);
 }

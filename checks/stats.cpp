@@ -7,6 +7,7 @@
 #include "channel/channel.h"
 #include "checks/checks.h"
 #include "core/dates.h"
+#include "core/feed_state.h"
 #include "core/json.h"
 #include "core/platform.h"
 #include "core/text.h"
@@ -17,10 +18,6 @@
 namespace pf {
 namespace {
 
-// Room for a channel title of 4095 bytes even when every byte is escaped
-// six-fold, so the object is never cut into invalid JSON.
-char s_out[32768];
-
 // Sizes come from hosts and files; a sum beyond the 64-bit range stays at
 // the limit instead of wrapping.
 std::int64_t add_saturated(std::int64_t a, std::int64_t b) {
@@ -29,35 +26,44 @@ std::int64_t add_saturated(std::int64_t a, std::int64_t b) {
     return b > 0 ? std::numeric_limits<std::int64_t>::max() : std::numeric_limits<std::int64_t>::min();
 }
 
-std::int64_t total_bytes() {
+std::int64_t total_bytes(const pf_episode_table &eps) {
     std::int64_t total = 0;
-    for (int i = 0; i < s_ep_n; ++i) total = add_saturated(total, s_eps[i].size);
+    for (int i = 0; i < eps.count; ++i) total = add_saturated(total, eps[i].size);
     return total;
 }
 
-const char *feed_type() {
-    for (int i = 0; i < s_ep_n; ++i)
-        if (is_video_name(s_eps[i].file)) return "video";
+const char *feed_type(const pf_episode_table &eps) {
+    for (int i = 0; i < eps.count; ++i)
+        if (is_video_name(eps[i].file)) return "video";
     return "audio";
 }
 
-bool write_stats(JsonWriter &writer, std::string_view newest, std::string_view title) {
-    return writer.StartObject() && writer.Key("episodes") && writer.Int(s_ep_n) && writer.Key("total_bytes") &&
-           writer.Int64(total_bytes()) && writer.Key("newest_pubDate") && json_repaired_string(writer, newest) &&
-           writer.Key("feed_type") && writer.String(feed_type()) && writer.Key("title") &&
+bool write_stats(JsonWriter &writer, const pf_episode_table &eps, std::string_view newest, std::string_view title) {
+    return writer.StartObject() && writer.Key("episodes") && writer.Int(eps.count) && writer.Key("total_bytes") &&
+           writer.Int64(total_bytes(eps)) && writer.Key("newest_pubDate") && json_repaired_string(writer, newest) &&
+           writer.Key("feed_type") && writer.String(feed_type(eps)) && writer.Key("title") &&
            json_repaired_string(writer, title) && writer.EndObject();
+}
+
+const char *report_stats(pf_feed_state &st) {
+    const std::string_view newest = newest_pub_date(st.episodes), title = view_of(channel_lookup(st.channel, "title"));
+    auto whole = [&](JsonWriter &writer) { return write_stats(writer, st.episodes, newest, title); };
+    // When the texts cannot be had the counts are still worth having.
+    auto counts = [&](JsonWriter &writer) { return write_stats(writer, st.episodes, "", ""); };
+    if (!write_json_result(st.out.stats_json, "{}", whole)) write_json_result(st.out.stats_json, "{}", counts);
+    return st.out.stats_json;
 }
 
 }  // namespace
 
-const char *newest_pub_date() {
+const char *newest_pub_date(const pf_episode_table &eps) {
     const char *newest = "";
     std::int64_t newest_time = -1;
-    for (int i = 0; i < s_ep_n; ++i) {
+    for (int i = 0; i < eps.count; ++i) {
         std::int64_t t = 0;
-        if (parse_http_date(s_eps[i].pubDate, &t) == 0 && t > newest_time) {
+        if (parse_http_date(eps[i].pubDate, &t) == 0 && t > newest_time) {
             newest_time = t;
-            newest = s_eps[i].pubDate;
+            newest = eps[i].pubDate;
         }
     }
     return newest;
@@ -65,12 +71,4 @@ const char *newest_pub_date() {
 
 }  // namespace pf
 
-extern "C" PF_API const char *feed_stats_json(void) {
-    using namespace pf;
-    const std::string_view newest = newest_pub_date(), title = view_of(channel_lookup("title"));
-    auto whole = [&](JsonWriter &writer) { return write_stats(writer, newest, title); };
-    // When the texts cannot be had the counts are still worth having.
-    auto counts = [](JsonWriter &writer) { return write_stats(writer, "", ""); };
-    if (!write_json_result(s_out, "{}", whole)) write_json_result(s_out, "{}", counts);
-    return s_out;
-}
+extern "C" PF_API const char *feed_stats_json(void) { return pf::report_stats(pf::s_feed); }

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "core/error.h"
+#include "core/feed_state.h"
 #include "core/json.h"
 #include "core/platform.h"
 #include "core/text.h"
@@ -50,23 +51,23 @@ void copy_file_facts(pf_episode &e) {
     e.size = status.size;
 }
 
-int add_episode(const char *json) {
+int add_episode(pf_episode_table &eps, const char *json) {
     if (!json || !*json) return fail("feed_episode_add: NULL json");
     JsonDoc doc;
     if (!json_parse(json, &doc) || !doc.IsObject()) return fail("feed_episode_add: invalid JSON object");
     const std::optional<std::string_view> file = text_member(doc, "file");
     if (!file || file->empty()) return fail("feed_episode_add: missing 'file'");
-    if (s_ep_n >= kMaxEpisodes) return fail("feed_episode_add: too many episodes");
+    if (eps.count >= kMaxEpisodes) return fail("feed_episode_add: too many episodes");
 
     // The slot after the last episode is filled first and counted last, so a
     // call that fails on the way leaves the table as it was.
-    pf_episode &e = s_eps[s_ep_n];
+    pf_episode &e = eps[eps.count];
     e = pf_episode{};
     copy_host_members(e, doc);
     const bool whole_path = file->size() < sizeof e.file;
     // A cut path names some other file, whose facts would be wrong.
     if (whole_path) copy_file_facts(e);
-    ++s_ep_n;
+    ++eps.count;
     // The probe may have complained about the file; the add itself succeeded.
     clear_err();
     return 0;
@@ -78,7 +79,7 @@ int add_episode(const char *json) {
 
 extern "C" PF_API int feed_episode_add(const char *json) {
     try {
-        return pf::add_episode(json);
+        return pf::add_episode(pf::s_feed.episodes, json);
     } catch (const std::bad_alloc &) {
         return pf::fail("out of memory");
     }

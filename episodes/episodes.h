@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <span>
 #include <string_view>
 #include <type_traits>
@@ -48,16 +49,42 @@ struct pf_episode {
 // The episodes in feed order. A record stays where it was first written and
 // the table orders record numbers, so removing or moving an episode shifts
 // small numbers instead of whole records, and a field pointer handed to the
-// host stays on its episode's record.
+// host stays on its episode's record. All zero is the empty table, so it
+// needs no start-up step, and records never used are never written.
 struct pf_episode_table {
-    // The record at a feed position. Positions from s_ep_n on name the free
-    // records, the one at s_ep_n being the next to take; whoever takes it
-    // zero-fills it first.
-    pf_episode &operator[](int position) const;
-};
+    int count;  // the episodes, at positions 0 to count - 1
 
-extern const pf_episode_table s_eps;
-extern int s_ep_n;
+    // The record at a feed position. Positions from count on name the free
+    // records, the one at count being the next to take; whoever takes it
+    // zero-fills it first.
+    pf_episode &operator[](int position);
+    const pf_episode &operator[](int position) const;
+
+    // The episode at position (below count) leaves the feed; its record
+    // becomes the first free one, so the next episode added reuses it.
+    void remove(int position);
+    // The episode at from (below count) goes to position to, those between
+    // moving up or down by one.
+    void move(int from, int to);
+
+    // Empty, and every position back on the record it had at load.
+    void reset() {
+        count = 0;
+        ordered_ = 0;
+    }
+
+private:
+    using RecordNumber = std::uint16_t;
+    static_assert(kMaxEpisodes - 1 <= std::numeric_limits<RecordNumber>::max());
+
+    void order_through(int end);
+
+    pf_episode records_[kMaxEpisodes];
+    // The record numbers of positions 0 to ordered_ - 1, a permutation of
+    // those numbers; every later position still names its own record.
+    RecordNumber order_[kMaxEpisodes];
+    int ordered_;
+};
 
 // How a field is kept: a text in place, or a number the host reads through a
 // scratch text of the record.
@@ -146,16 +173,19 @@ struct pf_override {
     char url[2048];
 };
 
-extern pf_override s_overrides[kMaxOverrides];
-extern int s_override_n;
-
-// Heap texts managed with set_grow; nullptr reads as "".
-extern char *s_url_base;
-extern char *s_url_local_root;
-extern char *s_guid_prefix;
+// Everything the derivation of enclosure URLs and GUIDs reads.
+struct pf_url_settings {
+    // Heap texts managed with set_grow; nullptr reads as "".
+    char *base;
+    char *local_root;
+    char *guid_prefix;
+    // Only appended to, in the order the host set them.
+    pf_override overrides[kMaxOverrides];
+    int override_count;
+};
 
 // Fills e.url and e.guid from the overrides and URL settings; a URL once
 // derived (or set by the host) is kept.
-void ep_derive_urls(pf_episode &e);
+void ep_derive_urls(const pf_url_settings &urls, pf_episode &e);
 
 }  // namespace pf

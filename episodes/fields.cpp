@@ -7,6 +7,7 @@
 
 #include "core/dates.h"
 #include "core/error.h"
+#include "core/feed_state.h"
 #include "episodes/episodes.h"
 #include "quorvane_podcastfeed.h"
 
@@ -45,7 +46,8 @@ const char *field_text(pf_episode &e, std::string_view name) {
 
 extern "C" PF_API const char *feed_episode_field(int index, const char *field) {
     using namespace pf;
-    if (index < 0 || index >= s_ep_n) {
+    pf_feed_state &st = s_feed;
+    if (index < 0 || index >= st.episodes.count) {
         set_err("feed_episode_field: index %d out of range", index);
         return nullptr;
     }
@@ -53,9 +55,9 @@ extern "C" PF_API const char *feed_episode_field(int index, const char *field) {
         set_err("feed_episode_field: NULL field");
         return nullptr;
     }
-    pf_episode &e = s_eps[index];
+    pf_episode &e = st.episodes[index];
     refresh_number_texts(e);
     // The host sees the URL and GUID the feed would carry, whatever it asks for.
-    ep_derive_urls(e);
+    ep_derive_urls(st.urls, e);
     return field_text(e, field);
 }

@@ -4,18 +4,12 @@
 #include <string_view>
 
 #include "core/error.h"
+#include "core/feed_state.h"
 #include "core/text.h"
 #include "episodes/episodes.h"
 #include "quorvane_podcastfeed.h"
 
 namespace pf {
-
-pf_override s_overrides[kMaxOverrides];
-int s_override_n = 0;
-
-char *s_url_base = nullptr;
-char *s_url_local_root = nullptr;
-char *s_guid_prefix = nullptr;
 
 namespace {
 
@@ -24,12 +18,12 @@ const char *setting(const char *slot) { return slot ? slot : ""; }
 bool is_separator(char c) { return c == '/' || c == '\\'; }
 
 // Entries are only appended, so the first match is the one the host set first.
-const pf_override *first_override_for(const char *file) {
+const pf_override *first_override_for(const pf_url_settings &urls, const char *file) {
     const std::string_view path = file;
     const std::string_view name = base_name(file);
-    for (int k = 0; k < s_override_n; ++k) {
-        const std::string_view key = s_overrides[k].file;
-        if (key == path || key == name) return &s_overrides[k];
+    for (int k = 0; k < urls.override_count; ++k) {
+        const std::string_view key = urls.overrides[k].file;
+        if (key == path || key == name) return &urls.overrides[k];
     }
     return nullptr;
 }
@@ -51,9 +45,9 @@ void keep_or_default_guid(pf_episode &e) {
     if (!e.guid[0]) copy_cut(e.guid, e.file);
 }
 
-void derive_url(pf_episode &e) {
-    const char *base = setting(s_url_base);
-    const char *root = setting(s_url_local_root);
+void derive_url(const pf_url_settings &urls, pf_episode &e) {
+    const char *base = setting(urls.base);
+    const char *root = setting(urls.local_root);
     HeapText quoted = *base && *root ? pf_quote(path_below(e.file, root)) : nullptr;
     // Without both settings, or the memory to encode the path, there is
     // nothing to publish under: the local path is the best URL known.
@@ -64,8 +58,8 @@ void derive_url(pf_episode &e) {
     std::snprintf(e.url, sizeof e.url, "%s/%s", base, quoted.get());
 }
 
-void derive_guid(pf_episode &e) {
-    const char *prefix = setting(s_guid_prefix);
+void derive_guid(const pf_url_settings &urls, pf_episode &e) {
+    const char *prefix = setting(urls.guid_prefix);
     if (*prefix)
         std::snprintf(e.guid, sizeof e.guid, "%s/%s", prefix, base_name(e.file));
     else
@@ -74,8 +68,8 @@ void derive_guid(pf_episode &e) {
 
 }  // namespace
 
-void ep_derive_urls(pf_episode &e) {
-    if (const pf_override *o = first_override_for(e.file)) {
+void ep_derive_urls(const pf_url_settings &urls, pf_episode &e) {
+    if (const pf_override *o = first_override_for(urls, e.file)) {
         // An override outranks even a URL the host set on the episode.
         copy_cut(e.url, o->url);
         keep_or_default_guid(e);
@@ -87,20 +81,21 @@ void ep_derive_urls(pf_episode &e) {
         keep_or_default_guid(e);
         return;
     }
-    derive_url(e);
-    derive_guid(e);
+    derive_url(urls, e);
+    derive_guid(urls, e);
 }
 
 }  // namespace pf
 
 extern "C" PF_API int feed_url_base(const char *base, const char *local_root) {
     using namespace pf;
+    pf_url_settings &urls = s_feed.urls;
     if (!base || !*base) return fail("feed_url_base: NULL base");
-    if (set_grow(&s_url_base, base) != 0) return fail("out of memory");
+    if (set_grow(&urls.base, base) != 0) return fail("out of memory");
     if (!local_root) {
         // The block is kept for the next setting; only its text goes.
-        if (s_url_local_root) s_url_local_root[0] = '\0';
-    } else if (set_grow(&s_url_local_root, local_root) != 0) {
+        if (urls.local_root) urls.local_root[0] = '\0';
+    } else if (set_grow(&urls.local_root, local_root) != 0) {
         return fail("out of memory");
     }
     clear_err();
@@ -109,9 +104,10 @@ extern "C" PF_API int feed_url_base(const char *base, const char *local_root) {
 
 extern "C" PF_API int feed_url_override(const char *file, const char *url) {
     using namespace pf;
+    pf_url_settings &urls = s_feed.urls;
     if (!file || !url) return fail("feed_url_override: NULL args");
-    if (s_override_n >= kMaxOverrides) return fail("feed_url_override: too many");
-    pf_override &o = s_overrides[s_override_n++];
+    if (urls.override_count >= kMaxOverrides) return fail("feed_url_override: too many");
+    pf_override &o = urls.overrides[urls.override_count++];
     copy_cut(o.file, file);
     copy_cut(o.url, url);
     clear_err();

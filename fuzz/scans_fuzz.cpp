@@ -17,8 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     pf_fuzz::require(scan.items >= 0, "a negative item count");
     pf::tags_balance(text);
     if (text.empty()) return 0;
-    const int outcome = pf::validate_text(text, episode_count);
+    pf::pf_rule_table rules{};
+    const int outcome = pf::validate_text(rules, text, episode_count);
     pf_fuzz::require(outcome == 0 || outcome == 1, "validation outcome outside 0 and 1");
-    pf_fuzz::require(pf::s_rule_n > 0 && pf::s_rule_n <= pf::kMaxRules, "rule count out of range");
+    pf_fuzz::require(rules.count > 0 && rules.count <= pf::kMaxRules, "rule count out of range");
     return 0;
 }

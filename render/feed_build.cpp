@@ -7,6 +7,7 @@
 #include "channel/channel.h"
 #include "core/dates.h"
 #include "core/error.h"
+#include "core/feed_state.h"
 #include "core/platform.h"
 #include "core/text.h"
 #include "episodes/episodes.h"
@@ -85,8 +86,8 @@ bool escape_all(std::initializer_list<Escape> escapes) {
 
 // A set value wins; a missing key and an empty value both give the fallback,
 // the key's own unless the caller made one.
-const char *channel_value_or(const char *key, const char *fallback = nullptr) {
-    const char *value = channel_lookup(key);
+const char *channel_value_or(const pf_channel_table &channel, const char *key, const char *fallback = nullptr) {
+    const char *value = channel_lookup(channel, key);
     return value && *value ? value : fallback ? fallback : channel_fallback(key);
 }
 
@@ -98,22 +99,22 @@ struct ChannelTexts {
     XmlText title, link, description, language, build_date, author, artwork, category, explicit_;
 };
 
-bool escape_channel(ChannelTexts &c) {
+bool escape_channel(const pf_channel_table &channel, const char *base_url, ChannelTexts &c) {
     fmt_rfc1123(now_utc(), c.now);
     // Only the first 2047 bytes of the base URL reach the document; an unset
     // base reads as the empty text.
-    copy_cut(c.base, s_url_base ? s_url_base : "");
+    copy_cut(c.base, base_url ? base_url : "");
     return escape_all({
-        {&c.title, channel_value_or("title")},
+        {&c.title, channel_value_or(channel, "title")},
         {&c.link, c.base},
-        {&c.description, channel_value_or("description")},
-        {&c.language, channel_value_or("language")},
-        {&c.build_date, channel_value_or("lastBuildDate", c.now)},
+        {&c.description, channel_value_or(channel, "description")},
+        {&c.language, channel_value_or(channel, "language")},
+        {&c.build_date, channel_value_or(channel, "lastBuildDate", c.now)},
         // The author's fallback is its own literal, not the channel's title.
-        {&c.author, channel_value_or("author")},
-        {&c.artwork, channel_value_or("artwork")},
-        {&c.category, channel_value_or("category")},
-        {&c.explicit_, channel_value_or("explicit")},
+        {&c.author, channel_value_or(channel, "author")},
+        {&c.artwork, channel_value_or(channel, "artwork")},
+        {&c.category, channel_value_or(channel, "category")},
+        {&c.explicit_, channel_value_or(channel, "explicit")},
     });
 }
 
@@ -150,8 +151,8 @@ bool has_enclosure(const pf_episode &e) {
 
 // The image and author lines are written whole, however long their escaped
 // values grow, so an element is never cut open.
-int put_item(Appender &out, pf_episode &e) {
-    ep_derive_urls(e);
+int put_item(Appender &out, const pf_url_settings &urls, pf_episode &e) {
+    ep_derive_urls(urls, e);
     XmlText title, url, guid, pub_date, image, author;
     if (!escape_all({{&title, e.title}, {&url, e.url}, {&guid, e.guid}, {&pub_date, e.pubDate}}))
         return kBuildOutOfMemory;
@@ -177,13 +178,13 @@ int put_item(Appender &out, pf_episode &e) {
 
 }  // namespace
 
-int feed_build(char *buffer, std::uint64_t capacity) {
+int feed_build(pf_feed_state &st, char *buffer, std::uint64_t capacity) {
     ChannelTexts channel;
-    if (!escape_channel(channel)) return kBuildOutOfMemory;
+    if (!escape_channel(st.channel, st.urls.base, channel)) return kBuildOutOfMemory;
     Appender out(buffer, capacity);
     if (!put_channel_head(out, channel)) return kBuildOverflow;
-    for (int i = 0; i < s_ep_n; ++i) {
-        const int rc = put_item(out, s_eps[i]);
+    for (int i = 0; i < st.episodes.count; ++i) {
+        const int rc = put_item(out, st.urls, st.episodes[i]);
         if (rc != 0) return rc;
     }
     return out.put("  </channel>\n</rss>") ? 0 : kBuildOverflow;

@@ -6,14 +6,12 @@
 #include <string_view>
 
 #include "core/error.h"
+#include "core/feed_state.h"
 #include "core/platform.h"
 #include "quorvane_podcastfeed.h"
 #include "render/render.h"
 
 namespace pf {
-
-char *s_genbuf = nullptr;
-std::uint64_t s_gensz = 0;
 
 namespace {
 
@@ -22,13 +20,13 @@ constexpr std::uint64_t kFirstCapacity = 65536;
 // The contents need not survive a growth step (the next attempt renders
 // afresh), so a new block replaces the old one without copying. When memory
 // cannot be had the old buffer and its size stay as they were.
-bool set_capacity(std::uint64_t capacity) {
+bool set_capacity(pf_feed_buffer &feed, std::uint64_t capacity) {
     if (capacity > SIZE_MAX) return false;
     char *fresh = static_cast<char *>(std::malloc(static_cast<std::size_t>(capacity)));
     if (!fresh) return false;
-    std::free(s_genbuf);
-    s_genbuf = fresh;
-    s_gensz = capacity;
+    std::free(feed.text);
+    feed.text = fresh;
+    feed.capacity = capacity;
     return true;
 }
 
@@ -39,29 +37,30 @@ const char *growth_failed() {
 
 }  // namespace
 
-const char *render_feed() {
-    if (!s_genbuf && !set_capacity(kFirstCapacity)) return growth_failed();
+const char *render_feed(pf_feed_state &st) {
+    pf_feed_buffer &feed = st.feed;
+    if (!feed.text && !set_capacity(feed, kFirstCapacity)) return growth_failed();
     // A document is bounded by the tables' capacities, so doubling ends
     // either in a fit or in memory running out; no attempt count could be
     // right for every feed.
     for (;;) {
-        const int rc = feed_build(s_genbuf, s_gensz);
-        if (rc == 0) return s_genbuf;
+        const int rc = feed_build(st, feed.text, feed.capacity);
+        if (rc == 0) return feed.text;
         if (rc != kBuildOverflow) return nullptr;
-        if (s_gensz > UINT64_MAX / 2 || !set_capacity(s_gensz * 2)) return growth_failed();
+        if (feed.capacity > UINT64_MAX / 2 || !set_capacity(feed, feed.capacity * 2)) return growth_failed();
     }
 }
 
 }  // namespace pf
 
 extern "C" PF_API const char *feed_generate(void) {
-    const char *document = pf::render_feed();
+    const char *document = pf::render_feed(pf::s_feed);
     return document ? document : "";
 }
 
 extern "C" PF_API int feed_generate_to(const char *path) {
     if (!path || !*path) return pf::fail("feed_generate_to: NULL path");
-    const char *document = pf::render_feed();
+    const char *document = pf::render_feed(pf::s_feed);
     if (!document) return pf::fail("feed_generate_to: generate failed: %s", pf::s_err);
     switch (pf::replace_file(path, std::string_view(document, std::strlen(document)))) {
         case pf::ReplaceResult::ok:

@@ -10,6 +10,7 @@
 
 #include "channel/channel.h"
 #include "core/error.h"
+#include "core/feed_state.h"
 #include "core/json.h"
 #include "core/platform.h"
 #include "core/text.h"
@@ -102,8 +103,8 @@ std::string choose_artwork(const std::string &folder, const std::vector<std::str
     return artwork.empty() ? std::string(channel_fallback("artwork")) : artwork;
 }
 
-void set_channel_defaults(const char *title, const std::string &artwork, bool video) {
-    feed_channel_reset();
+void set_channel_defaults(pf_channel_table &channel, const char *title, const std::string &artwork, bool video) {
+    channel.count = 0;
     for (const pf_channel_key &k : PF_CHANNEL_KEYS) {
         const std::string_view key = k.key;
         const char *value = key == "title"     ? title
@@ -111,32 +112,32 @@ void set_channel_defaults(const char *title, const std::string &artwork, bool vi
                             : video && k.video ? k.video
                                                : k.fallback;
         // Every key is known and every value fits, so no result needs a look.
-        if (value) feed_channel_set(k.key, value);
+        if (value) channel_set(channel, k.key, value);
     }
 }
 
-int set_url_settings(const ScanConfig &config, const std::string &folder) {
+int set_url_settings(pf_url_settings &urls, const ScanConfig &config, const std::string &folder) {
     std::string dist = distribution_path(folder);
     std::string base = config.base_url[0] ? std::string(config.base_url) : default_base_url(dist);
     const char *root = config.local_root[0] ? config.local_root : folder.c_str();
-    if (set_grow(&s_url_base, base.c_str()) != 0 || set_grow(&s_url_local_root, root) != 0 ||
-        set_grow(&s_guid_prefix, dist.c_str()) != 0)
+    if (set_grow(&urls.base, base.c_str()) != 0 || set_grow(&urls.local_root, root) != 0 ||
+        set_grow(&urls.guid_prefix, dist.c_str()) != 0)
         return fail("feed_episode_scan: out of memory");
     return 0;
 }
 
-void fill_episodes(const std::string &folder, const std::vector<std::string> &names,
+void fill_episodes(pf_episode_table &eps, const std::string &folder, const std::vector<std::string> &names,
                    const std::vector<SidecarFacts> &sidecars) {
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (!is_media_name(names[i].c_str())) continue;
-        if (s_ep_n >= kMaxEpisodes) return;
-        pf_episode &ep = s_eps[s_ep_n++];
+        if (eps.count >= kMaxEpisodes) return;
+        pf_episode &ep = eps[eps.count++];
         ep = pf_episode{};
         ep_fill_from_file(folder.c_str(), names[i].c_str(), sidecars[i], ep);
     }
 }
 
-int episode_scan(const char *dir, const char *config_json) {
+int episode_scan(pf_feed_state &st, const char *dir, const char *config_json) {
     if (!dir || !*dir) return fail("feed_episode_scan: NULL dir");
     ScanConfig config;
     if (!read_config(config_json, &config))
@@ -147,14 +148,14 @@ int episode_scan(const char *dir, const char *config_json) {
         return fail("feed_episode_scan: cannot open dir %s", dir);
 
     // From here on the previous feed is gone, also if a later step fails.
-    s_ep_n = 0;
+    st.episodes.count = 0;
     const std::vector<SidecarFacts> sidecars = load_sidecars(folder, names);
     std::string artwork = choose_artwork(folder, names, sidecars);
     char title[kChannelTitleCapacity];
     folder_title(folder.c_str(), config.playlist_name[0] ? config.playlist_name : nullptr, title);
-    set_channel_defaults(title, artwork, is_video_feed(names));
-    if (set_url_settings(config, folder) != 0) return -1;
-    fill_episodes(folder, names, sidecars);
+    set_channel_defaults(st.channel, title, artwork, is_video_feed(names));
+    if (set_url_settings(st.urls, config, folder) != 0) return -1;
+    fill_episodes(st.episodes, folder, names, sidecars);
     // Probe failures of single files are not the scan's failure.
     clear_err();
     return 0;
@@ -226,7 +227,7 @@ void folder_title(const char *local_folder, const char *playlist_name,
 
 extern "C" PF_API int feed_episode_scan(const char *dir, const char *config_json) {
     try {
-        return pf::episode_scan(dir, config_json);
+        return pf::episode_scan(pf::s_feed, dir, config_json);
     } catch (const std::bad_alloc &) {
         return pf::fail("feed_episode_scan: out of memory");
     }

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/error.h"
+#include "core/feed_state.h"
 #include "core/json.h"
 #include "core/platform.h"
 #include "core/text.h"
@@ -24,10 +25,8 @@ namespace {
 constexpr std::size_t kHostSidecarNameCapacity = 3072;
 constexpr std::size_t kLoaderSidecarNameCapacity = 2048;
 
-constexpr std::int64_t kReadLimit = 65535;         // what feed_sidecar_read hands back
-constexpr std::int64_t kLoadLimit = 1024 * 1024;  // what the scan is willing to parse
-
-char s_sidecar_out[kReadLimit + 1];
+constexpr std::int64_t kReadLimit = kSidecarReadCapacity - 1;  // what feed_sidecar_read hands back
+constexpr std::int64_t kLoadLimit = 1024 * 1024;               // what the scan is willing to parse
 
 // The media path with the extension of its last component replaced by
 // ".json", so the sidecar always lies in the media file's own folder.
@@ -66,30 +65,30 @@ int sidecar_write(const char *media_path, const char *meta_json) {
     return 0;
 }
 
-const char *sidecar_read(const char *media_path) {
-    s_sidecar_out[0] = '\0';
+const char *sidecar_read(char (&out)[kSidecarReadCapacity], const char *media_path) {
+    out[0] = '\0';
     if (!media_path || !*media_path) {
         set_err("feed_sidecar_read: NULL path");
-        return s_sidecar_out;
+        return out;
     }
     // A missing sidecar is no error: the last-error text stays as it was.
     std::string name = sidecar_name_of(media_path);
-    if (name.empty() || name.size() >= kHostSidecarNameCapacity) return s_sidecar_out;
+    if (name.empty() || name.size() >= kHostSidecarNameCapacity) return out;
     std::string text;
     const int read = read_small_file(name.c_str(), kReadLimit, &text);
-    if (read == -1) return s_sidecar_out;
+    if (read == -1) return out;
     if (read == -3) {
         set_err("feed_sidecar_read: read error");
-        return s_sidecar_out;
+        return out;
     }
     if (read == -2 || text.empty()) {
         set_err("feed_sidecar_read: bad size");
-        return s_sidecar_out;
+        return out;
     }
-    std::memcpy(s_sidecar_out, text.data(), text.size());
-    s_sidecar_out[text.size()] = '\0';
+    std::memcpy(out, text.data(), text.size());
+    out[text.size()] = '\0';
     clear_err();
-    return s_sidecar_out;
+    return out;
 }
 
 }  // namespace
@@ -126,10 +125,10 @@ extern "C" PF_API int feed_sidecar_write(const char *media_path, const char *met
 
 extern "C" PF_API const char *feed_sidecar_read(const char *media_path) {
     try {
-        return pf::sidecar_read(media_path);
+        return pf::sidecar_read(pf::s_feed.out.sidecar_text, media_path);
     } catch (const std::bad_alloc &) {
         // Nothing reaches the result before the whole file is in memory, so
         // the sidecar could not be reached, which reads as missing.
-        return pf::s_sidecar_out;
+        return pf::s_feed.out.sidecar_text;
     }
 }

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "channel/channel.h"
+#include "core/feed_state.h"
 #include "core/json.h"
 #include "quorvane_podcastfeed.h"
 
@@ -11,16 +12,18 @@ namespace {
 
 class Channel : public ::testing::Test {
 protected:
-    void SetUp() override { feed_channel_reset(); }
+    void SetUp() override { pf::reset_feed_state(pf::s_feed); }
 };
 
 std::string json() { return feed_channel_json(); }
+
+const char *lookup(const char *key) { return pf::channel_lookup(pf::s_feed.channel, key); }
 
 }  // namespace
 
 TEST_F(Channel, EveryListedKeyIsSettableAndNothingElse) {
     for (const pf::pf_channel_key &k : pf::PF_CHANNEL_KEYS) EXPECT_EQ(feed_channel_set(k.key, k.key), 0) << k.key;
-    EXPECT_EQ(pf::s_channel_n, 8);
+    EXPECT_EQ(pf::s_feed.channel.count, 8);
 
     const struct {
         const char *key, *message;
@@ -34,7 +37,7 @@ TEST_F(Channel, EveryListedKeyIsSettableAndNothingElse) {
         EXPECT_EQ(feed_channel_set(r.key, "v"), -1) << r.key;
         EXPECT_STREQ(feed_last_error(), r.message);
     }
-    EXPECT_EQ(pf::s_channel_n, 8);
+    EXPECT_EQ(pf::s_feed.channel.count, 8);
 }
 
 TEST_F(Channel, NullOrEmptyArgumentsAreRefusedWithOneMessage) {
@@ -51,14 +54,14 @@ TEST_F(Channel, NullOrEmptyArgumentsAreRefusedWithOneMessage) {
 TEST_F(Channel, ValuesUpTo4095BytesAreKeptWhole) {
     const std::string longest(4095, 'v');
     ASSERT_EQ(feed_channel_set("description", longest.c_str()), 0);
-    EXPECT_EQ(std::string(pf::channel_lookup("description")), longest);
+    EXPECT_EQ(std::string(lookup("description")), longest);
 
     const std::string too_long(4096, 'w');
     EXPECT_EQ(feed_channel_set("description", too_long.c_str()), -1);
     EXPECT_STREQ(feed_last_error(), "feed_channel_set: value too long for 'description'");
-    EXPECT_EQ(std::string(pf::channel_lookup("description")), longest) << "a refused value changes nothing";
+    EXPECT_EQ(std::string(lookup("description")), longest) << "a refused value changes nothing";
     EXPECT_EQ(feed_channel_set("title", too_long.c_str()), -1);
-    EXPECT_EQ(pf::channel_lookup("title"), nullptr);
+    EXPECT_EQ(lookup("title"), nullptr);
 }
 
 TEST_F(Channel, AnUpdateKeepsTheFirstPosition) {
@@ -67,17 +70,17 @@ TEST_F(Channel, AnUpdateKeepsTheFirstPosition) {
     EXPECT_EQ(json(), "{\"language\":\"en\",\"title\":\"My Music\"}");
     ASSERT_EQ(feed_channel_set("language", "de"), 0);
     EXPECT_EQ(json(), "{\"language\":\"de\",\"title\":\"My Music\"}");
-    EXPECT_EQ(pf::s_channel_n, 2);
+    EXPECT_EQ(pf::s_feed.channel.count, 2);
 }
 
 TEST_F(Channel, LookupFindsSetKeysIncludingEmptyValues) {
     ASSERT_EQ(feed_channel_set("title", ""), 0);
-    ASSERT_NE(pf::channel_lookup("title"), nullptr);
-    EXPECT_STREQ(pf::channel_lookup("title"), "");
+    ASSERT_NE(lookup("title"), nullptr);
+    EXPECT_STREQ(lookup("title"), "");
     EXPECT_EQ(json(), "{\"title\":\"\"}");
-    EXPECT_EQ(pf::channel_lookup("author"), nullptr);
-    EXPECT_EQ(pf::channel_lookup("Title"), nullptr);
-    EXPECT_EQ(pf::channel_lookup(nullptr), nullptr);
+    EXPECT_EQ(lookup("author"), nullptr);
+    EXPECT_EQ(lookup("Title"), nullptr);
+    EXPECT_EQ(lookup(nullptr), nullptr);
 }
 
 TEST_F(Channel, JsonEscapesValuesAndStaysInOneBuffer) {
@@ -121,11 +124,11 @@ TEST_F(Channel, SuccessEmptiesTheLastErrorAndReadsLeaveIt) {
 
 TEST_F(Channel, ArgumentsMayPointIntoTheLibrarysOwnBuffers) {
     ASSERT_EQ(feed_channel_set("title", "first"), 0);
-    ASSERT_EQ(feed_channel_set("title", pf::channel_lookup("title")), 0);
-    EXPECT_STREQ(pf::channel_lookup("title"), "first");
+    ASSERT_EQ(feed_channel_set("title", lookup("title")), 0);
+    EXPECT_STREQ(lookup("title"), "first");
 
     ASSERT_EQ(feed_channel_set("description", feed_channel_json()), 0);
-    EXPECT_STREQ(pf::channel_lookup("description"), "{\"title\":\"first\"}");
+    EXPECT_STREQ(lookup("description"), "{\"title\":\"first\"}");
 
     EXPECT_EQ(feed_channel_set("bad'key", "v"), -1);
     EXPECT_EQ(feed_channel_set(feed_last_error(), "v"), -1);

@@ -6,27 +6,19 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 #include <string_view>
 
 #include "channel/channel.h"
 #include "checks/checks.h"
 #include "core/error.h"
+#include "core/feed_state.h"
 #include "core/text.h"
 #include "episodes/episodes.h"
 #include "quorvane_podcastfeed.h"
-#include "support/episode_table.h"
 #include "support/temp_dir.h"
 
 namespace pf_test {
-
-inline void reset_feed_state() {
-    feed_channel_reset();
-    reset_episode_table();
-    pf::s_rule_n = 0;
-    pf::clear_err();
-}
 
 // Replaces the first occurrence of from; fails the test when there is none,
 // so a mutation that no longer applies cannot pass silently.
@@ -40,17 +32,18 @@ inline std::string replace_once(std::string text, std::string_view from, std::st
 class FeedTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        reset_feed_state();
+        pf::reset_feed_state(pf::s_feed);
         feed_channel_set("lastBuildDate", "Tue, 14 Nov 2023 22:13:20 GMT");
     }
-    void TearDown() override { reset_feed_state(); }
+    void TearDown() override { pf::reset_feed_state(pf::s_feed); }
 
     // An episode whose media file exists, so the writer gives it an
     // enclosure; every text can be changed by the test afterwards.
     pf::pf_episode &add_episode(const std::string &name) {
         const std::string path = dir_.file(name);
         write_file(path, "media bytes");
-        pf::pf_episode &e = pf::s_eps[pf::s_ep_n++];
+        pf::pf_episode_table &eps = pf::s_feed.episodes;
+        pf::pf_episode &e = eps[eps.count++];
         e = pf::pf_episode{};
         pf::copy_cut(e.file, path);
         pf::copy_cut(e.title, "Title of " + name);

@@ -84,7 +84,7 @@ TEST_F(DiffTest, TextsTheWriterNormalisesStillCompareUnchanged) {
         {"invalid UTF-8 GUID", [](pf::pf_episode &e) { pf::copy_cut(e.guid, "id-\xc3"); }},
     };
     for (const auto &c : cases) {
-        pf_test::reset_feed_state();
+        pf::reset_feed_state(pf::s_feed);
         c.edit(add_episode("one.mp3"));
         EXPECT_EQ(diff_with_rendered(), result(0, 0, 0, 1)) << c.what;
     }
@@ -104,11 +104,11 @@ TEST_F(DiffTest, EditsRemovalsAndAdditionsAreCounted) {
         {"guid", [] { feed_episode_set(0, "guid", "new-guid"); }, result(1, 1, 0, 2)},
         {"removed", [] { feed_episode_remove(0); }, result(0, 1, 0, 2)},
         {"moved", [] { feed_episode_move(0, 2); }, result(0, 0, 0, 3)},
-        {"all removed", [] { pf::s_ep_n = 0; }, result(0, 3, 0, 0, "")},
+        {"all removed", [] { pf::s_feed.episodes.count = 0; }, result(0, 3, 0, 0, "")},
         {"added", [this] { add_episode("d.mp3"); }, result(1, 0, 0, 3)},
     };
     for (const auto &c : cases) {
-        pf_test::reset_feed_state();
+        pf::reset_feed_state(pf::s_feed);
         add_episode("a.mp3");
         add_episode("b.mp3");
         add_episode("c.mp3");
@@ -142,7 +142,7 @@ TEST_F(DiffTest, HandWrittenItemsMatchByTheirFalsePermaLinkGuid) {
          result(1, 2, 0, 0)},
     };
     for (const auto &c : cases) {
-        pf_test::reset_feed_state();
+        pf::reset_feed_state(pf::s_feed);
         add_fixed("g1", "T", "http://u/1");
         EXPECT_EQ(diff_with_text(feed(c.items)), c.want) << c.what;
     }
@@ -166,7 +166,7 @@ TEST_F(DiffTest, EntitiesAreDecodedOnceLeftToRight) {
         {"&#38; &nbsp; & &am", "&#38; &nbsp; & &am", true},
     };
     for (const auto &c : cases) {
-        pf_test::reset_feed_state();
+        pf::reset_feed_state(pf::s_feed);
         add_fixed("g1", c.stored, "http://u/1");
         EXPECT_EQ(diff_with_text(feed(item(guid("g1"), c.written, "http://u/1"))),
                   c.same ? result(0, 0, 0, 1) : result(0, 0, 1, 0))

@@ -19,9 +19,10 @@ struct Ep {
 };
 
 void fill_table(const std::vector<Ep> &eps) {
-    pf::s_ep_n = 0;
+    pf::pf_episode_table &table = pf::s_feed.episodes;
+    table.count = 0;
     for (const Ep &ep : eps) {
-        pf::pf_episode &e = pf::s_eps[pf::s_ep_n++];
+        pf::pf_episode &e = table[table.count++];
         e = pf::pf_episode{};
         pf::copy_cut(e.file, ep.file);
         pf::copy_cut(e.pubDate, ep.pubDate);

@@ -46,10 +46,10 @@ const RuleText kRules[] = {
 
 // Checks the recorded table: every rule in order, failed exactly when named.
 void expect_outcomes(const std::set<std::string> &failing, const std::string &context) {
-    ASSERT_EQ(pf::s_rule_n, 21) << context;
+    ASSERT_EQ(pf::s_feed.rules.count, 21) << context;
     for (int i = 0; i < 21; ++i) {
         const RuleText &want = kRules[i];
-        const pf::pf_rule &got = pf::s_rules[i];
+        const pf::pf_rule &got = pf::s_feed.rules.rules[i];
         const bool ok = !failing.contains(want.rule);
         EXPECT_STREQ(got.rule, want.rule) << context;
         EXPECT_EQ(got.ok, ok ? 1 : 0) << want.rule << " / " << context;
@@ -101,7 +101,7 @@ TEST_F(FeedTest, EachRuleFailsWithItsDetailWhenItsElementIsSpoilt) {
         {replace_once(doc, "    </item>\n", ""), {"enclosure_present", "xml_wellformed"}},
     };
     for (const auto &c : cases) {
-        EXPECT_EQ(pf::validate_text(c.doc, 1), 1) << c.doc;
+        EXPECT_EQ(pf::validate_text(pf::s_feed.rules, c.doc, 1), 1) << c.doc;
         expect_outcomes(c.failing, c.doc);
     }
 }
@@ -109,17 +109,17 @@ TEST_F(FeedTest, EachRuleFailsWithItsDetailWhenItsElementIsSpoilt) {
 TEST_F(FeedTest, ItemCountMustMatchTheEpisodeCount) {
     add_episode("one.mp3");
     const std::string doc = feed_generate();
-    EXPECT_EQ(pf::validate_text(doc, 2), 1);
+    EXPECT_EQ(pf::validate_text(pf::s_feed.rules, doc, 2), 1);
     expect_outcomes({"enclosure_present"}, doc);
 }
 
 TEST_F(FeedTest, FeedWithoutEpisodesPasses) {
     EXPECT_EQ(feed_validate(), 0);
-    ASSERT_EQ(pf::s_rule_n, 21);
-    EXPECT_STREQ(pf::s_rules[14].detail, "ok");
-    EXPECT_STREQ(pf::s_rules[15].rule, "enclosure_present");
-    EXPECT_STREQ(pf::s_rules[15].detail, "no episodes");
-    for (int i = 0; i < 21; ++i) EXPECT_EQ(pf::s_rules[i].ok, 1) << pf::s_rules[i].rule;
+    ASSERT_EQ(pf::s_feed.rules.count, 21);
+    EXPECT_STREQ(pf::s_feed.rules.rules[14].detail, "ok");
+    EXPECT_STREQ(pf::s_feed.rules.rules[15].rule, "enclosure_present");
+    EXPECT_STREQ(pf::s_feed.rules.rules[15].detail, "no episodes");
+    for (int i = 0; i < 21; ++i) EXPECT_EQ(pf::s_feed.rules.rules[i].ok, 1) << pf::s_feed.rules.rules[i].rule;
 }
 
 TEST_F(FeedTest, EpisodeWithoutItsFileLacksOnlyTheEnclosure) {

@@ -54,7 +54,7 @@ TEST_F(AddEpisode, TakesFirstMembersOfTheRightTypeOnly) {
                   "\"episode\":3.9,\"season\":\"2\",\"block\":true,\"url\":\"https://h/a\",\"guid\":\"g\","
                   "\"duration_s\":60,\"size\":9,\"mime\":\"audio/mpeg\",\"codec\":\"mp3\",\"bitrate_kbps\":1"),
               0);
-    const pf::pf_episode &e = pf::s_eps[0];
+    const pf::pf_episode &e = pf::s_feed.episodes[0];
     EXPECT_STREQ(e.file, "/none/a.mp3");
     EXPECT_STREQ(e.title, "first");
     EXPECT_STREQ(e.description, "");
@@ -84,7 +84,7 @@ TEST_F(AddEpisode, NumbersTruncateTowardZeroAndSaturate) {
     };
     for (const auto &c : cases) {
         ASSERT_EQ(add("/none/a.mp3", std::string(",\"season\":") + c.json), 0);
-        EXPECT_EQ(pf::s_eps[feed_episode_count() - 1].season, c.stored) << c.json;
+        EXPECT_EQ(pf::s_feed.episodes[feed_episode_count() - 1].season, c.stored) << c.json;
     }
 }
 
@@ -101,16 +101,16 @@ TEST_F(AddEpisode, FillsSizeAndProbedFactsFromAnExistingFile) {
     EXPECT_STREQ(feed_last_error(), "");
     EXPECT_NE(std::strstr(probe_text, ".txt"), nullptr) << probe_text;
 
-    const pf::pf_episode &audio = pf::s_eps[0];
+    const pf::pf_episode &audio = pf::s_feed.episodes[0];
     EXPECT_EQ(audio.size, static_cast<std::int64_t>(std::filesystem::file_size(mp3)));
     EXPECT_EQ(audio.duration_s, 10);
     EXPECT_EQ(audio.bitrate_kbps, 128);
     EXPECT_STREQ(audio.mime, "audio/mpeg");
     EXPECT_STRNE(audio.codec, "");
-    const pf::pf_episode &text = pf::s_eps[1];
+    const pf::pf_episode &text = pf::s_feed.episodes[1];
     EXPECT_EQ(text.size, 12);
     EXPECT_STREQ(text.mime, "");
-    const pf::pf_episode &missing = pf::s_eps[2];
+    const pf::pf_episode &missing = pf::s_feed.episodes[2];
     EXPECT_EQ(missing.size, 0);
     EXPECT_STREQ(missing.mime, "");
 }
@@ -129,9 +129,9 @@ TEST_F(AddEpisode, CutPathIsStoredButNotProbed) {
 
     ASSERT_EQ(add(fits), 0);
     ASSERT_EQ(add(fits + "-and-more.mp3"), 0);
-    EXPECT_EQ(pf::s_eps[0].size, 12);
-    EXPECT_STREQ(pf::s_eps[1].file, fits.c_str());
-    EXPECT_EQ(pf::s_eps[1].size, 0);
+    EXPECT_EQ(pf::s_feed.episodes[0].size, 12);
+    EXPECT_STREQ(pf::s_feed.episodes[1].file, fits.c_str());
+    EXPECT_EQ(pf::s_feed.episodes[1].size, 0);
 }
 
 }  // namespace

@@ -4,22 +4,17 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "core/error.h"
+#include "core/feed_state.h"
 #include "core/json.h"
 #include "core/text.h"
 #include "episodes/episodes.h"
 #include "quorvane_podcastfeed.h"
-#include "support/episode_table.h"
 #include "support/temp_dir.h"
 
 namespace pf_test {
-
-inline void reset_episode_state() {
-    reset_episode_table();
-}
 
 // Adds an episode for file; more holds further members, each led by a comma.
 inline int add(const std::string &file, const std::string &more = "") {
@@ -28,9 +23,9 @@ inline int add(const std::string &file, const std::string &more = "") {
 
 class EpisodeTest : public ::testing::Test {
 protected:
-    void SetUp() override { reset_episode_state(); }
+    void SetUp() override { pf::reset_feed_state(pf::s_feed); }
     // Also frees the URL settings, so leak checkers see a clean exit.
-    void TearDown() override { reset_episode_state(); }
+    void TearDown() override { pf::reset_feed_state(pf::s_feed); }
 
     std::string dir() const { return temp_.path(); }
 

@@ -13,7 +13,7 @@ void fill_first_episode(std::int64_t duration_s, std::int64_t size, std::int32_t
     ASSERT_EQ(add("/m/ep.mp3", ",\"title\":\"T\",\"description\":\"D\",\"image\":\"I\",\"author\":\"A\","
                                "\"keywords\":\"K\",\"pubDate\":\"P\""),
               0);
-    pf::pf_episode &e = pf::s_eps[0];
+    pf::pf_episode &e = pf::s_feed.episodes[0];
     e.duration_s = duration_s;
     e.size = size;
     e.bitrate_kbps = e.episode = e.season = e.block = number;
@@ -33,7 +33,7 @@ TEST_F(Fields, EveryNameReadsItsFieldAsText) {
         {"season", "-7"},      {"block", "-7"},       {"pubdate", ""},         {"Title", ""},
         {"", ""},              {"url_explicit", ""},  {"size_text", ""},
     };
-    const char *record = reinterpret_cast<const char *>(&pf::s_eps[0]);
+    const char *record = reinterpret_cast<const char *>(&pf::s_feed.episodes[0]);
     for (const auto &c : cases) {
         const char *text = feed_episode_field(0, c.name);
         ASSERT_NE(text, nullptr) << c.name;
@@ -66,10 +66,10 @@ TEST_F(Fields, BadIndexOrNullNameFailsAndAnyReadDerivesTheUrl) {
     EXPECT_STREQ(feed_last_error(), "feed_episode_field: index -1 out of range");
     EXPECT_EQ(feed_episode_field(0, nullptr), nullptr);
     EXPECT_STREQ(feed_last_error(), "feed_episode_field: NULL field");
-    EXPECT_STREQ(pf::s_eps[0].url, "");
+    EXPECT_STREQ(pf::s_feed.episodes[0].url, "");
     EXPECT_STREQ(feed_episode_field(0, "unknown"), "");
-    EXPECT_STREQ(pf::s_eps[0].url, "/m/ep.mp3");
-    EXPECT_STREQ(pf::s_eps[0].guid, "/m/ep.mp3");
+    EXPECT_STREQ(pf::s_feed.episodes[0].url, "/m/ep.mp3");
+    EXPECT_STREQ(pf::s_feed.episodes[0].guid, "/m/ep.mp3");
 }
 
 }  // namespace

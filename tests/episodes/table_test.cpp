@@ -15,7 +15,7 @@ using Episodes = EpisodeTest;
 
 std::string titles() {
     std::string order;
-    for (int i = 0; i < feed_episode_count(); ++i) order += pf::s_eps[i].title;
+    for (int i = 0; i < feed_episode_count(); ++i) order += pf::s_feed.episodes[i].title;
     return order;
 }
 
@@ -49,15 +49,15 @@ TEST_F(Episodes, FailedCallsSetTheirMessageAndChangeNothing) {
         {[] { return feed_url_override(nullptr, "u"); }, "feed_url_override: NULL args"},
         {[] { return feed_url_override("f", nullptr); }, "feed_url_override: NULL args"},
     };
-    const pf::pf_episode before = pf::s_eps[0];
+    const pf::pf_episode before = pf::s_feed.episodes[0];
     for (const auto &c : cases) {
         EXPECT_EQ(c.call(), -1) << c.message;
         EXPECT_STREQ(feed_last_error(), c.message);
         EXPECT_EQ(feed_episode_count(), 1);
-        EXPECT_EQ(std::memcmp(&before, &pf::s_eps[0], sizeof before), 0) << c.message;
+        EXPECT_EQ(std::memcmp(&before, &pf::s_feed.episodes[0], sizeof before), 0) << c.message;
     }
-    EXPECT_EQ(pf::s_override_n, 0);
-    EXPECT_EQ(pf::s_url_base, nullptr);
+    EXPECT_EQ(pf::s_feed.urls.override_count, 0);
+    EXPECT_EQ(pf::s_feed.urls.base, nullptr);
 }
 
 TEST_F(Episodes, SuccessEmptiesTheLastErrorButReadersLeaveIt) {
@@ -103,7 +103,7 @@ TEST_F(Episodes, MoveAndRemoveKeepTheOtherEpisodesInOrder) {
         {[] { return feed_episode_remove(3); }, "PQR"},   {[] { return feed_episode_remove(1); }, "PRS"},
     };
     for (const auto &c : cases) {
-        reset_episode_state();
+        pf::reset_feed_state(pf::s_feed);
         add_titled("PQRS");
         EXPECT_EQ(c.edit(), 0) << c.order;
         EXPECT_EQ(titles(), c.order);
@@ -160,15 +160,15 @@ TEST_F(Episodes, SetReadsNumbersAsAtoiDoesSaturatingAtTheLimits) {
     };
     for (const auto &c : cases) {
         for (const char *key : {"episode", "season", "block"}) ASSERT_EQ(feed_episode_set(0, key, c.value), 0);
-        EXPECT_EQ(pf::s_eps[0].episode, c.stored) << c.value;
-        EXPECT_EQ(pf::s_eps[0].season, c.stored) << c.value;
-        EXPECT_EQ(pf::s_eps[0].block, c.stored) << c.value;
+        EXPECT_EQ(pf::s_feed.episodes[0].episode, c.stored) << c.value;
+        EXPECT_EQ(pf::s_feed.episodes[0].season, c.stored) << c.value;
+        EXPECT_EQ(pf::s_feed.episodes[0].block, c.stored) << c.value;
     }
 }
 
 TEST_F(Episodes, SetCutsEveryTextToItsField) {
     add_titled("P");
-    pf::pf_episode &e = pf::s_eps[0];
+    pf::pf_episode &e = pf::s_feed.episodes[0];
     int texts = 0;
     for (const pf::pf_field &f : pf::PF_EPISODE_FIELDS) {
         if (!f.host_sets || f.kind != pf::FieldKind::text) continue;

@@ -38,9 +38,9 @@ TEST_F(Urls, DerivesFromBaseRootAndPrefix) {
         {"http://h/", "/srv", "", "/srv/a.mp3", {"http://h//a.mp3", "/srv/a.mp3"}},
     };
     for (const auto &c : cases) {
-        reset_episode_state();
+        pf::reset_feed_state(pf::s_feed);
         EXPECT_EQ(c.base ? feed_url_base(c.base, c.root) : 0, 0);
-        EXPECT_EQ(c.prefix ? pf::set_grow(&pf::s_guid_prefix, c.prefix) : 0, 0);
+        EXPECT_EQ(c.prefix ? pf::set_grow(&pf::s_feed.urls.guid_prefix, c.prefix) : 0, 0);
         ASSERT_EQ(add(c.file), 0);
         EXPECT_EQ(derived(0), c.expected) << c.file;
     }
@@ -88,10 +88,10 @@ TEST_F(Urls, DerivedOrHostSetTextsAreKept) {
 
 TEST_F(Urls, BaseSettingKeepsTheRootBlockWhenRootIsDropped) {
     ASSERT_EQ(feed_url_base(kBase, "/srv"), 0);
-    const char *root = pf::s_url_local_root;
+    const char *root = pf::s_feed.urls.local_root;
     ASSERT_EQ(feed_url_base(kBase, nullptr), 0);
-    EXPECT_EQ(pf::s_url_local_root, root);
-    EXPECT_STREQ(pf::s_url_local_root, "");
+    EXPECT_EQ(pf::s_feed.urls.local_root, root);
+    EXPECT_STREQ(pf::s_feed.urls.local_root, "");
     ASSERT_EQ(add("/srv/a.mp3"), 0);
     EXPECT_EQ(derived(0).url, "/srv/a.mp3");
 }
@@ -99,12 +99,12 @@ TEST_F(Urls, BaseSettingKeepsTheRootBlockWhenRootIsDropped) {
 TEST_F(Urls, OverrideTableHoldsAtMost4096CutEntries) {
     const std::string long_file(1500, 'f'), long_url(3000, 'u');
     ASSERT_EQ(feed_url_override(long_file.c_str(), long_url.c_str()), 0);
-    EXPECT_EQ(std::string(pf::s_overrides[0].file), long_file.substr(0, 1023));
-    EXPECT_EQ(std::string(pf::s_overrides[0].url), long_url.substr(0, 2047));
+    EXPECT_EQ(std::string(pf::s_feed.urls.overrides[0].file), long_file.substr(0, 1023));
+    EXPECT_EQ(std::string(pf::s_feed.urls.overrides[0].url), long_url.substr(0, 2047));
     for (int i = 1; i < pf::kMaxOverrides; ++i) ASSERT_EQ(feed_url_override("", ""), 0);
     EXPECT_EQ(feed_url_override("a", "b"), -1);
     EXPECT_STREQ(feed_last_error(), "feed_url_override: too many");
-    EXPECT_EQ(pf::s_override_n, pf::kMaxOverrides);
+    EXPECT_EQ(pf::s_feed.urls.override_count, pf::kMaxOverrides);
 }
 
 }  // namespace

@@ -29,9 +29,9 @@ TEST_F(WindowsEpisodePaths, FileFactsComeFromTheFileWhateverTheSeparators) {
     // A trailing separator names a folder, and there is none.
     for (const std::string &file : spellings_as_folder(show, "Ep 1.mp3")) cases.push_back({file, false});
     for (const auto &c : cases) {
-        reset_episode_state();
+        pf::reset_feed_state(pf::s_feed);
         ASSERT_EQ(add(c.file), 0) << c.file << ": " << feed_last_error();
-        const pf::pf_episode &e = pf::s_eps[0];
+        const pf::pf_episode &e = pf::s_feed.episodes[0];
         EXPECT_STREQ(e.file, c.file.c_str());
         EXPECT_EQ(e.size, c.exists ? static_cast<std::int64_t>(mp3.size()) : 0) << c.file;
         EXPECT_EQ(e.duration_s, c.exists ? 10 : 0) << c.file;

@@ -115,7 +115,7 @@ TEST_F(DocumentTest, TextsBeyondPrintableAsciiAreEscapedToo) {
         {"tab\tand line\nfeed", "tab\tand line\nfeed"},
     };
     for (const auto &c : cases) {
-        reset_render_state();
+        pf::reset_feed_state(pf::s_feed);
         pf::copy_cut(add_episode("/no/such/file.mp3").title, c.stored);
         ASSERT_EQ(feed_channel_set("title", c.stored), 0);
         const std::string document = build_document();
@@ -206,7 +206,7 @@ TEST_F(DocumentTest, EnclosureNeedsAHostUrlOrAFileThatCanBeExamined) {
          "    </item>\n"},
     };
     for (const auto &c : cases) {
-        reset_render_state();
+        pf::reset_feed_state(pf::s_feed);
         pf::pf_episode &ep = add_episode(c.file);
         pf::copy_cut(ep.url, c.url);
         ep.url_explicit = c.url_explicit;
@@ -285,16 +285,16 @@ TEST_F(DocumentTest, OverflowKeepsTheLongestPrefixThatFits) {
     const std::size_t length = document.size();
 
     std::string buffer(length + 1, '?');
-    ASSERT_EQ(pf::feed_build(buffer.data(), length + 1), 0);
+    ASSERT_EQ(pf::feed_build(pf::s_feed, buffer.data(), length + 1), 0);
     EXPECT_EQ(std::string(buffer.c_str()), document);
     for (std::size_t capacity = 1; capacity <= length; ++capacity) {
         pf::clear_err();
         buffer.assign(length + 1, '?');
-        ASSERT_EQ(pf::feed_build(buffer.data(), capacity), pf::kBuildOverflow) << capacity;
+        ASSERT_EQ(pf::feed_build(pf::s_feed, buffer.data(), capacity), pf::kBuildOverflow) << capacity;
         ASSERT_STREQ(pf::s_err, "feed_build: buffer overflow");
         ASSERT_EQ(std::string(buffer.c_str()), document.substr(0, capacity - 1)) << capacity;
     }
-    EXPECT_EQ(pf::feed_build(nullptr, 0), pf::kBuildOverflow);
+    EXPECT_EQ(pf::feed_build(pf::s_feed, nullptr, 0), pf::kBuildOverflow);
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ TEST_F(FileOutputTest, WritesExactlyTheGeneratedDocumentAndClearsTheError) {
         EXPECT_EQ(read_file(path), std::string(feed_generate()));
         EXPECT_EQ(names_in_dir(), std::vector<std::string>{"feed.xml"});
     }
-    EXPECT_EQ(pf::s_gensz, 131072u);
+    EXPECT_EQ(pf::s_feed.feed.capacity, 131072u);
 }
 
 // From the first call to the published file, through the interface alone.
@@ -112,7 +112,7 @@ TEST_F(FileOutputTest, MissingPathFailsWithoutRendering) {
     for (const char *path : {static_cast<const char *>(nullptr), ""}) {
         EXPECT_EQ(feed_generate_to(path), -1);
         EXPECT_STREQ(feed_last_error(), "feed_generate_to: NULL path");
-        EXPECT_EQ(pf::s_genbuf, nullptr);
+        EXPECT_EQ(pf::s_feed.feed.text, nullptr);
     }
 }
 
@@ -128,7 +128,7 @@ TEST_F(FileOutputTest, UnopenableTargetNamesThePathAndTheSystemError) {
         EXPECT_EQ(code.back(), ')') << message;
     }
     // The feed was rendered before the file was tried.
-    EXPECT_EQ(pf::s_gensz, 65536u);
+    EXPECT_EQ(pf::s_feed.feed.capacity, 65536u);
     EXPECT_EQ(names_in_dir(), std::vector<std::string>{"folder"});
 }
 

@@ -49,9 +49,9 @@ TEST_F(GeneratePosixTest, GrowthWithoutMemoryFailsAndKeepsTheOldBuffer) {
         if (setrlimit(RLIMIT_AS, &tight) != 0) _exit(10);
         if (*feed_generate() != '\0') _exit(11);
         if (std::strcmp(feed_last_error(), "feed_generate: buffer growth failed") != 0) _exit(12);
-        const std::uint64_t kept = pf::s_gensz;
+        const std::uint64_t kept = pf::s_feed.feed.capacity;
         if (kept < 65536 || kept >= (std::uint64_t{128} << 20)) _exit(13);
-        pf::s_genbuf[kept - 1] = '\0';
+        pf::s_feed.feed.text[kept - 1] = '\0';
         if (feed_generate_to(path.c_str()) != -1) _exit(14);
         if (std::strcmp(feed_last_error(),
                         "feed_generate_to: generate failed: feed_generate: buffer growth failed") != 0)

@@ -16,17 +16,17 @@ void make_feed_of_length(std::size_t length) {
     ASSERT_EQ(feed_channel_set("lastBuildDate", kBuildDate), 0);
     constexpr std::size_t kTitleRoom = sizeof pf::pf_episode::title - 1;
     std::size_t bare = build_document().size();
-    while (bare + kTitleRoom * pf::s_ep_n < length) {
-        pf::pf_episode &e = pf::s_eps[pf::s_ep_n++];
+    while (bare + kTitleRoom * pf::s_feed.episodes.count < length) {
+        pf::pf_episode &e = pf::s_feed.episodes[pf::s_feed.episodes.count++];
         e = pf::pf_episode{};
-        pf::copy_cut(e.file, "/no/such/" + std::to_string(pf::s_ep_n));
+        pf::copy_cut(e.file, "/no/such/" + std::to_string(pf::s_feed.episodes.count));
         bare = build_document().size();
     }
     ASSERT_LE(bare, length);
     std::size_t missing = length - bare;
-    for (int i = 0; i < pf::s_ep_n && missing > 0; ++i) {
+    for (int i = 0; i < pf::s_feed.episodes.count && missing > 0; ++i) {
         const std::size_t pad = std::min(missing, kTitleRoom);
-        pf::copy_cut(pf::s_eps[i].title, std::string(pad, 't'));
+        pf::copy_cut(pf::s_feed.episodes[i].title, std::string(pad, 't'));
         missing -= pad;
     }
     ASSERT_EQ(build_document().size(), length);
@@ -45,13 +45,13 @@ TEST_F(GenerateTest, BufferDoublesUntilTheDocumentFits) {
         {131072, 262144, true},
     };
     for (const auto &c : cases) {
-        reset_render_state();
+        pf::reset_feed_state(pf::s_feed);
         make_feed_of_length(c.length);
         pf::set_err("earlier failure");
         const std::string document = feed_generate();
         EXPECT_EQ(document.size(), c.length);
         EXPECT_EQ(document, build_document());
-        EXPECT_EQ(pf::s_gensz, c.capacity) << c.length;
+        EXPECT_EQ(pf::s_feed.feed.capacity, c.capacity) << c.length;
         // Success is told by the text; the last-error text keeps what the
         // last attempt or an earlier call left.
         EXPECT_STREQ(feed_last_error(), c.overflowed ? "feed_build: buffer overflow" : "earlier failure");
@@ -61,17 +61,17 @@ TEST_F(GenerateTest, BufferDoublesUntilTheDocumentFits) {
 TEST_F(GenerateTest, BufferIsKeptAndReusedByLaterRenderings) {
     make_feed_of_length(100000);
     feed_generate();
-    const char *first = pf::s_genbuf;
-    ASSERT_EQ(pf::s_gensz, 131072u);
+    const char *first = pf::s_feed.feed.text;
+    ASSERT_EQ(pf::s_feed.feed.capacity, 131072u);
 
     const char *again = feed_generate();
     EXPECT_EQ(again, first);
-    EXPECT_EQ(pf::s_gensz, 131072u);
+    EXPECT_EQ(pf::s_feed.feed.capacity, 131072u);
 
     // A smaller feed does not shrink the buffer.
-    pf::s_ep_n = 0;
+    pf::s_feed.episodes.count = 0;
     feed_generate();
-    EXPECT_EQ(pf::s_gensz, 131072u);
+    EXPECT_EQ(pf::s_feed.feed.capacity, 131072u);
 }
 
 TEST_F(GenerateTest, FullTableOfLongItemsRendersOnTheFirstCall) {
@@ -84,7 +84,7 @@ TEST_F(GenerateTest, FullTableOfLongItemsRendersOnTheFirstCall) {
     ASSERT_FALSE(document.empty()) << feed_last_error();
     EXPECT_GT(document.size(), std::size_t{20} << 20);
     EXPECT_EQ(document.compare(document.size() - 6, 6, "</rss>"), 0);
-    EXPECT_EQ(pf::s_gensz, std::uint64_t{32} << 20);
+    EXPECT_EQ(pf::s_feed.feed.capacity, std::uint64_t{32} << 20);
 }
 
 }  // namespace

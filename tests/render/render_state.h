@@ -6,27 +6,17 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "core/error.h"
+#include "core/feed_state.h"
 #include "core/text.h"
 #include "episodes/episodes.h"
 #include "quorvane_podcastfeed.h"
 #include "render/render.h"
-#include "support/episode_table.h"
 #include "support/temp_dir.h"
 
 namespace pf_test {
-
-inline void reset_render_state() {
-    feed_channel_reset();
-    reset_episode_table();
-    std::free(pf::s_genbuf);
-    pf::s_genbuf = nullptr;
-    pf::s_gensz = 0;
-    pf::clear_err();
-}
 
 // Fixes the build date so that documents do not follow the clock.
 inline constexpr const char *kBuildDate = "Tue, 14 Nov 2023 22:13:20 GMT";
@@ -39,7 +29,7 @@ inline constexpr const char *kEscaped = "&amp;&lt;&gt;&quot;&apos;";
 inline std::string build_document() {
     std::string buffer(std::size_t{1} << 20, '\0');
     int rc;
-    while ((rc = pf::feed_build(buffer.data(), buffer.size())) == pf::kBuildOverflow)
+    while ((rc = pf::feed_build(pf::s_feed, buffer.data(), buffer.size())) == pf::kBuildOverflow)
         buffer.resize(buffer.size() * 2);
     EXPECT_EQ(rc, 0) << pf::s_err;
     return buffer.c_str();
@@ -47,8 +37,8 @@ inline std::string build_document() {
 
 class RenderTest : public ::testing::Test {
 protected:
-    void SetUp() override { reset_render_state(); }
-    void TearDown() override { reset_render_state(); }
+    void SetUp() override { pf::reset_feed_state(pf::s_feed); }
+    void TearDown() override { pf::reset_feed_state(pf::s_feed); }
 
     const std::string &dir() const { return tmp_.path(); }
 
@@ -60,7 +50,8 @@ protected:
 
     // Appends a zeroed record for file; the test fills in the rest.
     static pf::pf_episode &add_episode(const std::string &file) {
-        pf::pf_episode &e = pf::s_eps[pf::s_ep_n++];
+        pf::pf_episode_table &eps = pf::s_feed.episodes;
+        pf::pf_episode &e = eps[eps.count++];
         e = pf::pf_episode{};
         pf::copy_cut(e.file, file);
         return e;

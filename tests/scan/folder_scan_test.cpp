@@ -10,6 +10,7 @@
 
 #include "channel/channel.h"
 #include "core/error.h"
+#include "core/feed_state.h"
 #include "episodes/episodes.h"
 #include "quorvane_podcastfeed.h"
 #include "scan/scan.h"
@@ -26,12 +27,13 @@ using pf_test::write_file;
 
 std::vector<std::string> episode_files() {
     std::vector<std::string> files;
-    for (int i = 0; i < pf::s_ep_n; ++i) files.emplace_back(fs::path(pf::s_eps[i].file).filename().string());
+    const pf::pf_episode_table &eps = pf::s_feed.episodes;
+    for (int i = 0; i < eps.count; ++i) files.emplace_back(fs::path(eps[i].file).filename().string());
     return files;
 }
 
 std::string channel(const char *key) {
-    const char *value = pf::channel_lookup(key);
+    const char *value = pf::channel_lookup(pf::s_feed.channel, key);
     return value ? value : "<unset>";
 }
 
@@ -99,7 +101,7 @@ TEST(FolderScan, FoldersUpToTheLocalFolderTextScanAndLongerOnesAreRefused) {
         // A refused folder leaves the feed of before: the scratch folder's own.
         EXPECT_EQ(feed_episode_count(), c.scans ? 1 : 0) << c.length;
         if (c.scans) {
-            EXPECT_EQ(std::string(pf::s_url_local_root), folder) << c.length;
+            EXPECT_EQ(std::string(pf::s_feed.urls.local_root), folder) << c.length;
         }
     }
 }
@@ -112,8 +114,8 @@ TEST(FolderScan, AnEmptyFolderGivesAnAudioFeedWithDefaults) {
                            "\"language\":\"en\",\"author\":\"My Music\",\"category\":\"Music\"," +
                            "\"explicit\":\"false\",\"artwork\":\"" + PF_DEFAULT_ARTWORK_URL + "\"}";
     EXPECT_EQ(feed_channel_json(), expected);
-    EXPECT_EQ(text_of(pf::s_url_local_root), show.dir);
-    EXPECT_EQ(text_of(pf::s_guid_prefix), pf::distribution_path(show.dir));
+    EXPECT_EQ(text_of(pf::s_feed.urls.local_root), show.dir);
+    EXPECT_EQ(text_of(pf::s_feed.urls.guid_prefix), pf::distribution_path(show.dir));
     EXPECT_STREQ(feed_last_error(), "");
 }
 
@@ -161,9 +163,9 @@ TEST(FolderScan, TrailingSeparatorsAreDroppedFromTheFolderText) {
         if (!fs::is_directory(dir)) continue;
         ASSERT_EQ(feed_episode_scan(dir.c_str(), nullptr), 0) << dir;
         ASSERT_EQ(feed_episode_count(), 1);
-        EXPECT_EQ(std::string(pf::s_eps[0].file), show.dir + "/ep1.mp3") << dir;
+        EXPECT_EQ(std::string(pf::s_feed.episodes[0].file), show.dir + "/ep1.mp3") << dir;
         EXPECT_EQ(channel("title"), "My Show") << dir;
-        EXPECT_EQ(text_of(pf::s_url_local_root), show.dir) << dir;
+        EXPECT_EQ(text_of(pf::s_feed.urls.local_root), show.dir) << dir;
     }
 }
 
@@ -186,9 +188,9 @@ TEST(FolderScan, ConfigurationMembersCountOnlyAsNonEmptyStrings) {
     for (const auto &c : cases) {
         ASSERT_EQ(feed_episode_scan(show.dir.c_str(), c.config), 0) << c.config;
         EXPECT_EQ(channel("title"), c.title) << c.config;
-        EXPECT_EQ(text_of(pf::s_url_base), c.base ? c.base : default_base) << c.config;
-        EXPECT_EQ(text_of(pf::s_url_local_root), c.root ? c.root : show.dir) << c.config;
-        EXPECT_EQ(text_of(pf::s_guid_prefix), pf::distribution_path(show.dir)) << c.config;
+        EXPECT_EQ(text_of(pf::s_feed.urls.base), c.base ? c.base : default_base) << c.config;
+        EXPECT_EQ(text_of(pf::s_feed.urls.local_root), c.root ? c.root : show.dir) << c.config;
+        EXPECT_EQ(text_of(pf::s_feed.urls.guid_prefix), pf::distribution_path(show.dir)) << c.config;
     }
 }
 
@@ -270,7 +272,7 @@ TEST(FolderScan, EpisodesCarryFileFactsProbeResultsAndSidecarMembers) {
     EXPECT_STREQ(feed_last_error(), "");  // the probe failures of single files are not reported
     ASSERT_EQ(feed_episode_count(), 4);
 
-    const pf::pf_episode &song = pf::s_eps[0];
+    const pf::pf_episode &song = pf::s_feed.episodes[0];
     EXPECT_EQ(std::string(song.file), show.file("Artist - Song (Official Video).mp3"));
     EXPECT_STREQ(song.title, "Artist - Song");
     EXPECT_EQ(song.size, static_cast<std::int64_t>(scan_test::mp3_of_seconds(10).size()));
@@ -285,7 +287,7 @@ TEST(FolderScan, EpisodesCarryFileFactsProbeResultsAndSidecarMembers) {
     EXPECT_STREQ(song.url, "");  // derived later, when the feed is read or rendered
     EXPECT_STREQ(song.guid, "");
 
-    const pf::pf_episode &m4a = pf::s_eps[3];
+    const pf::pf_episode &m4a = pf::s_feed.episodes[3];
     EXPECT_STREQ(m4a.title, "ep");
     EXPECT_STREQ(m4a.mime, "audio/x-m4a");
     EXPECT_EQ(m4a.duration_s, 0);
@@ -294,12 +296,12 @@ TEST(FolderScan, EpisodesCarryFileFactsProbeResultsAndSidecarMembers) {
     EXPECT_STREQ(m4a.image, "");
     EXPECT_STREQ(m4a.author, "Bo");
 
-    const pf::pf_episode &upper = pf::s_eps[1];
+    const pf::pf_episode &upper = pf::s_feed.episodes[1];
     EXPECT_STREQ(upper.title, "SONG");
     EXPECT_STREQ(upper.mime, "audio/mpeg");
     EXPECT_EQ(upper.size, 0);
 
-    const pf::pf_episode &clip = pf::s_eps[2];
+    const pf::pf_episode &clip = pf::s_feed.episodes[2];
     EXPECT_STREQ(clip.mime, "video/mp4");
     EXPECT_EQ(clip.duration_s, 5);
     EXPECT_STRNE(clip.codec, "");
@@ -317,10 +319,10 @@ TEST(FolderScan, ALongFolderCutsTheFileTextButNotThePathUsed) {
         write_file(folder + "/e.json", "{\"author\":\"Ann\"}");
         ASSERT_EQ(feed_episode_scan(folder.c_str(), nullptr), 0) << length;
         ASSERT_EQ(feed_episode_count(), 1) << length;
-        EXPECT_EQ(std::string(pf::s_eps[0].file), (folder + "/e.mp3").substr(0, 1023)) << length;
-        EXPECT_EQ(pf::s_eps[0].size, static_cast<std::int64_t>(bytes.size())) << length;
-        EXPECT_EQ(pf::s_eps[0].duration_s, 3) << length;
-        EXPECT_STREQ(pf::s_eps[0].author, "Ann") << length;
+        EXPECT_EQ(std::string(pf::s_feed.episodes[0].file), (folder + "/e.mp3").substr(0, 1023)) << length;
+        EXPECT_EQ(pf::s_feed.episodes[0].size, static_cast<std::int64_t>(bytes.size())) << length;
+        EXPECT_EQ(pf::s_feed.episodes[0].duration_s, 3) << length;
+        EXPECT_STREQ(pf::s_feed.episodes[0].author, "Ann") << length;
     }
 }
 
@@ -338,7 +340,7 @@ TEST(FolderScan, ASecondScanLeavesNothingOfTheFirstButOverrides) {
     EXPECT_EQ(channel("title"), "Second");
     EXPECT_EQ(channel("artwork"), PF_DEFAULT_ARTWORK_URL);
     EXPECT_EQ(channel("description"), "Personal audio playlist");
-    EXPECT_EQ(text_of(pf::s_url_base), pf::default_base_url(pf::distribution_path(second.dir)));
+    EXPECT_EQ(text_of(pf::s_feed.urls.base), pf::default_base_url(pf::distribution_path(second.dir)));
     EXPECT_STREQ(feed_episode_field(0, "url"), "https://override.test/b1.mp3");
 }
 
@@ -376,10 +378,10 @@ TEST(FolderScan, NamesWithAwkwardBytesSurviveWhole) {
     }
     ASSERT_EQ(feed_episode_scan(show.dir.c_str(), nullptr), 0);
     EXPECT_EQ(episode_files(), sorted);
-    EXPECT_STREQ(pf::s_eps[1].title, "ep 'two' & <3>");
-    EXPECT_STREQ(pf::s_eps[2].title, "ep\\back");
-    EXPECT_STREQ(pf::s_eps[4].title, "\xC3\xA9t\xC3\xA9 \xE2\x98\x83");
-    EXPECT_EQ(pf::s_eps[2].size, 1);
+    EXPECT_STREQ(pf::s_feed.episodes[1].title, "ep 'two' & <3>");
+    EXPECT_STREQ(pf::s_feed.episodes[2].title, "ep\\back");
+    EXPECT_STREQ(pf::s_feed.episodes[4].title, "\xC3\xA9t\xC3\xA9 \xE2\x98\x83");
+    EXPECT_EQ(pf::s_feed.episodes[2].size, 1);
 }
 
 }  // namespace
