@@ -1,6 +1,7 @@
 // The channel settings table and its three exported operations.
 #include "channel/channel.h"
 
+#include <new>
 #include <string_view>
 
 #include "core/error.h"

@@ -218,7 +218,8 @@ int compare_with_file(pf_feed_state &st, const char *path) {
     OldItems old;
     // The file is taken as the C text a feed is: a NUL byte ends it.
     read_feed_items(text.c_str(), old);
-    for (int i = 0; i < st.episodes.count; ++i) ep_derive_urls(st.urls, st.episodes[i]);
+    for (int i = 0; i < st.episodes.count; ++i)
+        if (!ep_derive_urls(st.urls, st.episodes[i])) throw std::bad_alloc();
     const Counts counts = match_episodes(st.episodes, old);
     auto write = [&](JsonWriter &writer) {
         return writer.StartObject() && writer.Key("added") && writer.Int(counts.added) && writer.Key("removed") &&

@@ -1,4 +1,6 @@
 // The validation report: every recorded rule outcome as one compact JSON array.
+#include <new>
+
 #include "checks/checks.h"
 #include "core/error.h"
 #include "core/feed_state.h"

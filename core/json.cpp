@@ -125,7 +125,7 @@ bool read_strictly(const char *text, Handler &handler) {
     if (!text || !is_valid_utf8(text)) return false;
     StrictFilter<Handler> filter(handler);
     rapidjson::StringStream in(text);
-    rapidjson::Reader reader;
+    rapidjson::GenericReader<rapidjson::UTF8<>, rapidjson::UTF8<>, JsonAllocator> reader;
     return !reader.Parse<kParseFlags>(in, filter).IsError();
 }
 

@@ -204,19 +204,23 @@ std::string utf8_repaired(std::string_view text) {
     return out;
 }
 
+bool grow_reuses(const char *held, std::string_view text) { return held && std::strlen(held) >= text.size(); }
+
 int set_grow(char **slot, const char *text) {
     const std::string_view in = view_of(text);
-    if (*slot && std::strlen(*slot) >= in.size()) {
+    if (grow_reuses(*slot, in)) {
         copy_cut(*slot, in.size() + 1, in);
         return 0;
     }
     const std::size_t room = in.size() <= 4094 ? 4096 : escaped_room(in.size(), 2) + 1;
-    // The new block is filled before the old one goes, as text may point into it.
+    // The new block is filled before the old one goes, as text may point into
+    // it; without a new block the old text stays, so a failure changes nothing.
     HeapText fresh = room > 1 ? alloc_text(room) : nullptr;
-    if (fresh) copy_cut(fresh.get(), room, in);
+    if (!fresh) return -1;
+    copy_cut(fresh.get(), room, in);
     std::free(*slot);
     *slot = fresh.release();
-    return *slot ? 0 : -1;
+    return 0;
 }
 
 bool escapes_unchanged(const char *text) {

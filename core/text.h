@@ -64,8 +64,12 @@ std::string utf8_repaired(std::string_view text);
 
 // Replaces the heap text in *slot (NULL or one malloc block) by a copy of
 // text, reusing the block when the held text is at least as long. Returns -1
-// with *slot NULL when memory runs out (no message).
+// with *slot as it was when memory runs out (no message).
 int set_grow(char **slot, const char *text);
+
+// True when set_grow puts text into the block the slot holds, which cannot
+// fail.
+bool grow_reuses(const char *held, std::string_view text);
 
 // True when the text is valid UTF-8.
 bool is_valid_utf8(std::string_view text);

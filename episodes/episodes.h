@@ -185,7 +185,8 @@ struct pf_url_settings {
 };
 
 // Fills e.url and e.guid from the overrides and URL settings; a URL once
-// derived (or set by the host) is kept.
-void ep_derive_urls(const pf_url_settings &urls, pf_episode &e);
+// derived (or set by the host) is kept. False, with "out of memory" set and
+// both texts as they were, when the path cannot be percent-encoded.
+bool ep_derive_urls(const pf_url_settings &urls, pf_episode &e);
 
 }  // namespace pf

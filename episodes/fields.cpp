@@ -58,6 +58,6 @@ extern "C" PF_API const char *feed_episode_field(int index, const char *field) {
     pf_episode &e = st.episodes[index];
     refresh_number_texts(e);
     // The host sees the URL and GUID the feed would carry, whatever it asks for.
-    ep_derive_urls(st.urls, e);
+    if (!ep_derive_urls(st.urls, e)) return nullptr;
     return field_text(e, field);
 }

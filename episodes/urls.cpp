@@ -1,6 +1,7 @@
 // Enclosure URLs and GUIDs: the URL settings, the host's per-file overrides,
 // and the derivation that fills each episode's url and guid from them.
 #include <cstdio>
+#include <cstdlib>
 #include <string_view>
 
 #include "core/error.h"
@@ -45,17 +46,21 @@ void keep_or_default_guid(pf_episode &e) {
     if (!e.guid[0]) copy_cut(e.guid, e.file);
 }
 
-void derive_url(const pf_url_settings &urls, pf_episode &e) {
+// False, with the url untouched, when the path cannot be encoded for lack of
+// memory: a URL once stored is kept, so a stand-in would be published for good.
+bool derive_url(const pf_url_settings &urls, pf_episode &e) {
     const char *base = setting(urls.base);
     const char *root = setting(urls.local_root);
-    HeapText quoted = *base && *root ? pf_quote(path_below(e.file, root)) : nullptr;
-    // Without both settings, or the memory to encode the path, there is
-    // nothing to publish under: the local path is the best URL known.
-    if (!quoted) {
+    // Without both settings there is nothing to publish under: the local
+    // path is the best URL known.
+    if (!*base || !*root) {
         copy_cut(e.url, e.file);
-        return;
+        return true;
     }
+    const HeapText quoted = pf_quote(path_below(e.file, root));
+    if (!quoted) return false;
     std::snprintf(e.url, sizeof e.url, "%s/%s", base, quoted.get());
+    return true;
 }
 
 void derive_guid(const pf_url_settings &urls, pf_episode &e) {
@@ -68,21 +73,22 @@ void derive_guid(const pf_url_settings &urls, pf_episode &e) {
 
 }  // namespace
 
-void ep_derive_urls(const pf_url_settings &urls, pf_episode &e) {
+bool ep_derive_urls(const pf_url_settings &urls, pf_episode &e) {
     if (const pf_override *o = first_override_for(urls, e.file)) {
         // An override outranks even a URL the host set on the episode.
         copy_cut(e.url, o->url);
         keep_or_default_guid(e);
-        return;
+        return true;
     }
     // A URL once derived or set by the host stays, so a feed's enclosures do
     // not change under listeners when the settings change later.
     if (e.url[0] || e.url_explicit) {
         keep_or_default_guid(e);
-        return;
+        return true;
     }
-    derive_url(urls, e);
+    if (!derive_url(urls, e)) return false;
     derive_guid(urls, e);
+    return true;
 }
 
 }  // namespace pf
@@ -91,12 +97,23 @@ extern "C" PF_API int feed_url_base(const char *base, const char *local_root) {
     using namespace pf;
     pf_url_settings &urls = s_feed.urls;
     if (!base || !*base) return fail("feed_url_base: NULL base");
-    if (set_grow(&urls.base, base) != 0) return fail("out of memory");
-    if (!local_root) {
-        // The block is kept for the next setting; only its text goes.
-        if (urls.local_root) urls.local_root[0] = '\0';
-    } else if (set_grow(&urls.local_root, local_root) != 0) {
+    // Both settings change or neither: a root that needs a new block gets it
+    // before the base changes, and one that fits its block cannot fail.
+    char *new_root = nullptr;
+    const bool root_moves = local_root && !grow_reuses(urls.local_root, local_root);
+    if (root_moves && set_grow(&new_root, local_root) != 0) return fail("out of memory");
+    if (set_grow(&urls.base, base) != 0) {
+        std::free(new_root);
         return fail("out of memory");
+    }
+    if (root_moves) {
+        std::free(urls.local_root);
+        urls.local_root = new_root;
+    } else if (local_root) {
+        set_grow(&urls.local_root, local_root);
+    } else if (urls.local_root) {
+        // The block is kept for the next setting; only its text goes.
+        urls.local_root[0] = '\0';
     }
     clear_err();
     return 0;

@@ -141,14 +141,16 @@ PF_API int feed_episode_move(int i, int j);
  * mime 64, codec 32, duration 32. Leaves the last error on success; NULL on
  * failure, with
  *   "feed_episode_field: index <index> out of range"
- *   "feed_episode_field: NULL field" */
+ *   "feed_episode_field: NULL field"
+ *   "out of memory"                    (the URL could not be derived) */
 PF_API const char *feed_episode_field(int index, const char *field);
 
 /* ---- Enclosure URLs ------------------------------------------------------ */
 
 /* Sets the public base URL and the local folder it maps (local_root may be
  * NULL) from which episode enclosure URLs are derived; both are kept whole,
- * at any length. Empties the last error. Fails with
+ * at any length. Both change or, on failure, neither. Empties the last error.
+ * Fails with
  *   "feed_url_base: NULL base"  (NULL or "")
  *   "out of memory" */
 PF_API int feed_url_base(const char *base, const char *local_root);
@@ -217,7 +219,8 @@ PF_API int feed_sidecar_write(const char *media_path, const char *meta_json);
  * returns "" with
  *   "feed_sidecar_read: NULL path"   (NULL or "")
  *   "feed_sidecar_read: bad size"    (an empty file, or one over 65535 bytes)
- *   "feed_sidecar_read: read error" */
+ *   "feed_sidecar_read: read error"
+ *   "feed_sidecar_read: out of memory" */
 PF_API const char *feed_sidecar_read(const char *media_path);
 
 /* ---- Feed output --------------------------------------------------------- */
@@ -237,7 +240,8 @@ PF_API const char *feed_generate(void);
  *   "feed_generate_to: NULL path"                          (NULL or "")
  *   "feed_generate_to: generate failed: <feed_generate's message>"
  *   "feed_generate_to: cannot open <path> for write (win err <n>)"
- *   "feed_generate_to: short write to <path>" */
+ *   "feed_generate_to: short write to <path>"
+ *   "feed_generate_to: out of memory" */
 PF_API int feed_generate_to(const char *path);
 
 /* ---- Feed checks --------------------------------------------------------- */

@@ -152,7 +152,7 @@ bool has_enclosure(const pf_episode &e) {
 // The image and author lines are written whole, however long their escaped
 // values grow, so an element is never cut open.
 int put_item(Appender &out, const pf_url_settings &urls, pf_episode &e) {
-    ep_derive_urls(urls, e);
+    if (!ep_derive_urls(urls, e)) return kBuildOutOfMemory;
     XmlText title, url, guid, pub_date, image, author;
     if (!escape_all({{&title, e.title}, {&url, e.url}, {&guid, e.guid}, {&pub_date, e.pubDate}}))
         return kBuildOutOfMemory;

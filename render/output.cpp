@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string_view>
 
 #include "core/error.h"
@@ -62,7 +63,14 @@ extern "C" PF_API int feed_generate_to(const char *path) {
     if (!path || !*path) return pf::fail("feed_generate_to: NULL path");
     const char *document = pf::render_feed(pf::s_feed);
     if (!document) return pf::fail("feed_generate_to: generate failed: %s", pf::s_err);
-    switch (pf::replace_file(path, std::string_view(document, std::strlen(document)))) {
+    pf::ReplaceResult replaced;
+    try {
+        replaced = pf::replace_file(path, std::string_view(document, std::strlen(document)));
+    } catch (const std::bad_alloc &) {
+        // The new file never took the old one's place, so the old one stands.
+        return pf::fail("feed_generate_to: out of memory");
+    }
+    switch (replaced) {
         case pf::ReplaceResult::ok:
             break;
         case pf::ReplaceResult::open_failed:

@@ -1,6 +1,7 @@
 // One scanned media file becomes one episode record: its title cleaned from
 // the file name, its facts from the file status, the probe and its sidecar.
 #include <cstdint>
+#include <new>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -95,7 +96,7 @@ void fill_from_probe(const char *media_path, pf_episode &ep) {
 
 std::string clean_title(const char *name) {
     HeapText stem = strip_ext(name);
-    if (!stem) return {};
+    if (!stem) throw std::bad_alloc();
     std::string s(stem.get());
     remove_fragments(s);
     remove_bracket_tag(s);

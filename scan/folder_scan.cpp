@@ -155,7 +155,13 @@ int episode_scan(pf_feed_state &st, const char *dir, const char *config_json) {
     folder_title(folder.c_str(), config.playlist_name[0] ? config.playlist_name : nullptr, title);
     set_channel_defaults(st.channel, title, artwork, is_video_feed(names));
     if (set_url_settings(st.urls, config, folder) != 0) return -1;
-    fill_episodes(st.episodes, folder, names, sidecars);
+    try {
+        fill_episodes(st.episodes, folder, names, sidecars);
+    } catch (const std::bad_alloc &) {
+        // No episodes rather than some: a part of the folder is no feed.
+        st.episodes.count = 0;
+        throw;
+    }
     // Probe failures of single files are not the scan's failure.
     clear_err();
     return 0;

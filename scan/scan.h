@@ -34,13 +34,14 @@ void take_text_member(const JsonValue &obj, const char *name, char (&dst)[N]) {
 // Reads the sidecar of media_path. 0 when it is a regular file of 1 byte to
 // 1 MiB holding a JSON object; its non-empty "thumbnail" and "author" strings
 // then replace image and author. -1 otherwise, with both left as they were.
-// Reports nothing through the last-error text.
+// Reports nothing through the last-error text; throws std::bad_alloc when
+// memory runs out, which a scan must not take for a missing sidecar.
 int sidecar_load(const char *media_path, char (&image)[kSidecarImageCapacity],
                  char (&author)[kSidecarAuthorCapacity]);
 
 // An episode title from a file name: the extension, known video-site tags,
 // one trailing bracket tag and the surrounding blanks and dashes removed.
-// May be empty.
+// May be empty; throws std::bad_alloc when memory runs out.
 std::string clean_title(const char *name);
 
 // The channel title for a folder: playlist_name when it is given (non-NULL),

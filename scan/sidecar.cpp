@@ -30,10 +30,10 @@ constexpr std::int64_t kLoadLimit = 1024 * 1024;               // what the scan 
 
 // The media path with the extension of its last component replaced by
 // ".json", so the sidecar always lies in the media file's own folder.
-// Empty only when memory runs out.
+// Throws std::bad_alloc when memory runs out.
 std::string sidecar_name_of(const char *media_path) {
     HeapText stem = strip_ext(media_path);
-    if (!stem) return {};
+    if (!stem) throw std::bad_alloc();
     std::string name(stem.get());
     name += ".json";
     return name;
@@ -48,7 +48,6 @@ int sidecar_write(const char *media_path, const char *meta_json) {
     if (!json_rewrite(meta_json, &text) || text.empty() || text.front() != '{')
         return fail("feed_sidecar_write: meta_json is not a JSON object");
     std::string name = sidecar_name_of(media_path);
-    if (name.empty()) return fail("feed_sidecar_write: out of memory");
     if (name.size() >= kHostSidecarNameCapacity)
         return fail("feed_sidecar_write: cannot write %s (win err %lu)", name.c_str(),
                     path_too_long_error());
@@ -73,7 +72,7 @@ const char *sidecar_read(char (&out)[kSidecarReadCapacity], const char *media_pa
     }
     // A missing sidecar is no error: the last-error text stays as it was.
     std::string name = sidecar_name_of(media_path);
-    if (name.empty() || name.size() >= kHostSidecarNameCapacity) return out;
+    if (name.size() >= kHostSidecarNameCapacity) return out;
     std::string text;
     const int read = read_small_file(name.c_str(), kReadLimit, &text);
     if (read == -1) return out;
@@ -95,22 +94,18 @@ const char *sidecar_read(char (&out)[kSidecarReadCapacity], const char *media_pa
 
 int sidecar_load(const char *media_path, char (&image)[kSidecarImageCapacity],
                  char (&author)[kSidecarAuthorCapacity]) {
-    try {
-        std::string name = sidecar_name_of(media_path);
-        if (name.empty() || name.size() >= kLoaderSidecarNameCapacity) return -1;
-        std::string text;
-        if (read_small_file(name.c_str(), kLoadLimit, &text) != 0 || text.empty()) return -1;
-        // The parser stops at a NUL byte, so one inside the file would hide
-        // whatever follows it from the strictness check.
-        if (text.find('\0') != std::string::npos) return -1;
-        JsonDoc doc;
-        if (!json_parse(text.c_str(), &doc) || !doc.IsObject()) return -1;
-        take_text_member(doc, "thumbnail", image);
-        take_text_member(doc, "author", author);
-        return 0;
-    } catch (const std::bad_alloc &) {
-        return -1;
-    }
+    std::string name = sidecar_name_of(media_path);
+    if (name.size() >= kLoaderSidecarNameCapacity) return -1;
+    std::string text;
+    if (read_small_file(name.c_str(), kLoadLimit, &text) != 0 || text.empty()) return -1;
+    // The parser stops at a NUL byte, so one inside the file would hide
+    // whatever follows it from the strictness check.
+    if (text.find('\0') != std::string::npos) return -1;
+    JsonDoc doc;
+    if (!json_parse(text.c_str(), &doc) || !doc.IsObject()) return -1;
+    take_text_member(doc, "thumbnail", image);
+    take_text_member(doc, "author", author);
+    return 0;
 }
 
 }  // namespace pf
@@ -127,8 +122,9 @@ extern "C" PF_API const char *feed_sidecar_read(const char *media_path) {
     try {
         return pf::sidecar_read(pf::s_feed.out.sidecar_text, media_path);
     } catch (const std::bad_alloc &) {
-        // Nothing reaches the result before the whole file is in memory, so
-        // the sidecar could not be reached, which reads as missing.
+        // Nothing reaches the result before the whole file is in memory; a
+        // sidecar that may well exist must not read as missing.
+        pf::set_err("feed_sidecar_read: out of memory");
         return pf::s_feed.out.sidecar_text;
     }
 }
