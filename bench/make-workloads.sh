@@ -89,6 +89,9 @@ copies() {
 copies "$cache/folder_1000" 1000 cbr_info.mp3 cbr_noinfo.mp3 vbr_info.mp3 vbr_noinfo_a.mp3 vbr_noinfo_b.mp3 \
   cbr_info.mp3
 copies "$cache/folder_4096" 4096 short_cbr.mp3 short_vbr.mp3 short_cbr.mp3 short_aac.m4a
+# A show of a few episodes: what the library costs a host that loads it for
+# a small folder, its memory above all.
+copies "$cache/folder_10" 10 short_cbr.mp3 short_vbr.mp3 short_cbr.mp3 short_aac.m4a
 
 # Exact whole seconds per source, from the sample counts generated.
 {

@@ -3,9 +3,13 @@
 use today on the same cached workloads in the same run, and prints one table
 of medians, ratios, durations against the exact ones, and the targets.
 
-usage: suite.py BUILD_DIR CACHE_DIR
+usage: suite.py BUILD_DIR CACHE_DIR [SECTION...]
+
+SECTION is any of probe, folders, jobs, documents (all when none is given);
+jobs alone prints the folder-to-feed table of whole processes.
 """
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -16,6 +20,8 @@ from urllib.parse import unquote
 import mutagen
 
 ROUNDS = 15
+JOB_ROUNDS = 7
+GETID3 = "/usr/share/php/getid3/getid3.php"
 ITUNES = "{http://www.itunes.com/dtds/podcast-1.0.dtd}"
 BASE_URL = "https://media.example.com/show"
 
@@ -240,6 +246,77 @@ def folder_section(build, cache, expected, targets, folder_name, ffprobe_sample=
         targets.append((f"{folder_name}: walk <= 1.2 x page-touch floor ({ratio:.2f})", ratio <= 1.2))
 
 
+def measured_run(build, cmd):
+    """One run of cmd as a child of the small measuring program: wall, user and
+    system ms and its peak RSS in KiB."""
+    measure = os.path.join(build, "bench", "measure_posix_bench")
+    # The last line is the measurement; the command may print before it.
+    wall, user, system, rss = output([measure] + cmd).splitlines()[-1].split()
+    return float(wall), float(user), float(system), int(rss)
+
+
+def measured_medians(build, commands, rounds=JOB_ROUNDS):
+    """Medians of (wall, user, system, peak RSS) per command, from rounds that
+    run every command in turn after one untimed run of each (warm caches, and
+    the feeds each leaves behind)."""
+    for cmd in commands:
+        measured_run(build, cmd)
+    runs = [[] for _ in commands]
+    for _ in range(rounds):
+        for i, cmd in enumerate(commands):
+            runs[i].append(measured_run(build, cmd))
+    return [tuple(statistics.median(r[k] for r in rs) for k in range(4)) for rs in runs]
+
+
+def markdown_row(*cells):
+    print("| " + " | ".join(str(c) for c in cells) + " |")
+
+
+def media_count(folder):
+    return len([n for n in os.listdir(folder) if n.endswith((".mp3", ".m4a"))])
+
+
+def job_section(build, cache, expected, folder_name, small_folder="folder_10"):
+    """The whole job, folder to feed file, one process per run: the floor of
+    its system calls, the library as a host loads it, the peers' scripts, and
+    the library alone on a small show for the memory it costs a host."""
+    here = os.path.dirname(__file__)
+    bench = lambda program: os.path.join(build, "bench", program)
+
+    def job(key, label, folder, make_cmd):
+        feed = os.path.join(cache, f"{folder}.job-{key}.xml")
+        return key, label, feed, make_cmd(os.path.join(cache, folder), feed)
+
+    jobs = [job("floor", "floor: the system calls alone", folder_name,
+                lambda folder, feed: [bench("floor_posix_bench"), folder, feed]),
+            job("library", "library: scan + feed_generate_to", folder_name,
+                lambda folder, feed: [bench("feed_job_bench"), folder, feed]),
+            job("mutagen", "mutagen script", folder_name,
+                lambda folder, feed: [sys.executable, os.path.join(here, "mutagen_feed.py"), folder, BASE_URL, feed])]
+    if shutil.which("php") and os.path.exists(GETID3):
+        jobs.append(job("getID3", "getID3 script", folder_name,
+                        lambda folder, feed: ["php", os.path.join(here, "getid3_feed.php"), folder, BASE_URL, feed]))
+    small_count = media_count(os.path.join(cache, small_folder))
+    jobs.append(job("small", f"library alone, {small_folder} ({small_count} files)", small_folder,
+                    lambda folder, feed: [bench("feed_job_bench"), folder, feed]))
+    results = dict(zip([key for key, *_ in jobs], measured_medians(build, [cmd for *_, cmd in jobs])))
+
+    print(f"\n== Folder to feed as whole processes: {folder_name} ({media_count(os.path.join(cache, folder_name))} "
+          f"files), medians of {JOB_ROUNDS} rounds taken in turn\n")
+    markdown_row("job", "median ms", "user ms", "system ms", "peak RSS MiB", "feed KiB", "wrong durations")
+    markdown_row(*["---"] * 7)
+    for key, label, feed, _ in jobs:
+        wall, user, system, rss = results[key]
+        # The floor writes no durations, and the small show is there for its memory.
+        wrong = "" if key in ("floor", "small") else "{1} (max {2} s)".format(*wrong_durations(feed, expected))
+        markdown_row(label, f"{wall:.1f}", f"{user:.1f}", f"{system:.1f}", f"{rss / 1024:.1f}",
+                     f"{os.path.getsize(feed) / 1024:.0f}", wrong)
+    pairs = [("library", "floor"), ("mutagen", "library")] + ([("getID3", "library")] if "getID3" in results else [])
+    for top, bottom in pairs:
+        ratios = [f"{a / b:.2f}" if b > 0 else "-" for a, b in zip(results[top], results[bottom])]
+        markdown_row(f"ratio {top} / {bottom}", *ratios, "", "")
+
+
 def documents_section(build, targets):
     rows = {}
     for program in ("render_bench", "checks_bench"):
@@ -259,15 +336,25 @@ def documents_section(build, targets):
 
 def main():
     build, cache = sys.argv[1:3]
+    known = ["probe", "folders", "jobs", "documents"]
+    sections = sys.argv[3:] or known
+    if not set(sections) <= set(known):
+        sys.exit(f"suite.py: sections are {', '.join(known)}")
     expected = expected_seconds(cache)
     targets = []
-    probe_section(build, cache, expected, targets)
-    folder_section(build, cache, expected, targets, "folder_1000")
-    folder_section(build, cache, expected, targets, "folder_4096")
-    documents_section(build, targets)
-    print("\n== Targets")
-    for text, ok in targets:
-        print(f"  {verdict(ok):8} {text}")
+    if "probe" in sections:
+        probe_section(build, cache, expected, targets)
+    if "folders" in sections:
+        folder_section(build, cache, expected, targets, "folder_1000")
+        folder_section(build, cache, expected, targets, "folder_4096")
+    if "jobs" in sections:
+        job_section(build, cache, expected, "folder_4096")
+    if "documents" in sections:
+        documents_section(build, targets)
+    if targets:
+        print("\n== Targets")
+        for text, ok in targets:
+            print(f"  {verdict(ok):8} {text}")
 
 
 if __name__ == "__main__":
