@@ -13,6 +13,7 @@
 #include "core/text.h"
 #include "probe/media_types.h"
 #include "probe/readers.h"
+#include "probe/source.h"
 #include "quorvane_podcastfeed.h"
 
 namespace pf {
@@ -70,11 +71,11 @@ void report_failure(const char *path, ProbeFailure kind, std::int64_t size) {
     }
 }
 
-ProbeFailure run_reader(const char *path, const MediaType &type, std::int64_t size, pf_probe_info *info) {
+ProbeFailure run_reader(const MediaType &type, ByteSource &source, pf_probe_info *info) {
     switch (type.reader) {
-        case Reader::iso: return probe_iso(path, info);
-        case Reader::mp3: return probe_mp3(path, size, info);
-        case Reader::wav: return probe_wav(path, size, info);
+        case Reader::iso: return probe_iso(source, info);
+        case Reader::mp3: return probe_mp3(source, info);
+        case Reader::wav: return probe_wav(source, info);
     }
     return ProbeFailure::open_failed;
 }
@@ -118,15 +119,31 @@ void probe_into_buffer(const char *path) {
         set_err("media_probe(%s): unsupported extension", path);
         return;
     }
-    pf_probe_info info;
-    const ProbeFailure failure = run_reader(path, *type, st.size, &info);
-    if (failure != ProbeFailure::none)
-        report_failure(path, failure, st.size);
-    else
-        report_success(info, st.size, type->mime);
+    // Only a regular file opens. The file is opened once, here, and closed
+    // before the probe returns, whatever the reader found.
+    File file = open_for_read(path);
+    if (!file) {
+        report_failure(path, ProbeFailure::open_failed, st.size);
+        return;
+    }
+    // The size from the status is the file's one length: the readers measure
+    // by it and the result reports it.
+    FileSource source(file.get(), st.size);
+    probe_source(path, *type, source);
 }
 
 }  // namespace
+
+const char *probe_source(const char *path, const MediaType &type, ByteSource &source) {
+    s_probe[0] = '\0';
+    pf_probe_info info;
+    const ProbeFailure failure = run_reader(type, source, &info);
+    if (failure != ProbeFailure::none)
+        report_failure(path, failure, source.length());
+    else
+        report_success(info, source.length(), type.mime);
+    return s_probe;
+}
 
 const MediaType *media_type_of(const char *name) {
     const std::string_view n = view_of(name);

@@ -4,14 +4,12 @@
 #include <algorithm>
 #include <bit>
 #include <cstdint>
-#include <cstdio>
 #include <iterator>
 #include <string_view>
 
 #include "core/number.h"
-#include "core/platform.h"
 #include "probe/readers.h"
-#include "probe/window.h"
+#include "probe/source.h"
 
 namespace pf {
 
@@ -86,9 +84,9 @@ struct TrackClock {
 constexpr std::size_t kMaxTracks = 32;
 
 struct IsoScan {
-    explicit IsoScan(std::FILE *f) : window(f) {}
+    explicit IsoScan(ByteSource &s) : source(s) {}
 
-    ByteWindow window;
+    ByteSource &source;
     bool have_movie_header = false;
     std::uint32_t timescale = 1;
     std::int64_t duration = 0;
@@ -141,7 +139,7 @@ bool enterable(const Span &s) { return s.end - s.start >= 16; }
 const unsigned char *field(IsoScan &scan, const Span &box, std::int64_t offset, std::size_t n) {
     const std::int64_t at = box.start + box.header_len + offset;
     if (at > box.end - static_cast<std::int64_t>(n)) return nullptr;
-    return scan.window.bytes_at(at, n);
+    return scan.source.bytes_at(at, n);
 }
 
 // Full boxes with a version byte: version 1 widens the creation and
@@ -155,11 +153,11 @@ std::uint64_t add_saturated(std::uint64_t a, std::uint64_t b) { return a > UINT6
 // Calls visit(pos, box) for each box of the container until it says stop or
 // fail; an unusable header ends the walk with the result `unusable`.
 template <typename Visit>
-Walk walk_boxes(ByteWindow &w, std::int64_t start, std::int64_t end, Walk unusable, Visit visit) {
+Walk walk_boxes(ByteSource &source, std::int64_t start, std::int64_t end, Walk unusable, Visit visit) {
     std::int64_t pos = start;
     for (;;) {
         pf_box b;
-        const BoxRead r = pf_box_header(w, pos, end, &b);
+        const BoxRead r = pf_box_header(source, pos, end, &b);
         if (r == BoxRead::unusable) return unusable;
         if (r == BoxRead::none) return Walk::go_on;
         const Walk wk = visit(pos, b);
@@ -169,12 +167,19 @@ Walk walk_boxes(ByteWindow &w, std::int64_t start, std::int64_t end, Walk unusab
     }
 }
 
+// walk_boxes over the children of box, where an unusable header ends only
+// this walk.
+template <typename Visit>
+Walk walk_children(IsoScan &scan, const Span &box, Visit visit) {
+    return walk_boxes(scan.source, box.start + box.header_len, box.end, Walk::go_on, visit);
+}
+
 Walk read_movie_header(IsoScan &scan, const Span &box) {
     const std::int64_t payload = box.start + box.header_len;
-    const unsigned char *v = scan.window.bytes_at(payload, 4);
+    const unsigned char *v = scan.source.bytes_at(payload, 4);
     if (v == nullptr) return Walk::fail;
     const int duration_len = v[0] == 1 ? 8 : 4;
-    v = scan.window.bytes_at(payload + after_times(v[0]), 4 + static_cast<std::size_t>(duration_len));
+    v = scan.source.bytes_at(payload + after_times(v[0]), 4 + static_cast<std::size_t>(duration_len));
     if (v == nullptr) return Walk::fail;
     const std::uint32_t timescale = u32(v);
     // A header without a timescale cannot give a time; a later one still may.
@@ -188,10 +193,10 @@ Walk read_movie_header(IsoScan &scan, const Span &box) {
 // The first sample entry's type; a short read gives up on this media box.
 Walk read_sample_description(IsoScan &scan, const Span &box) {
     const std::int64_t payload = box.start + box.header_len;
-    const unsigned char *v = scan.window.bytes_at(payload, 8);  // version and flags, entry count
+    const unsigned char *v = scan.source.bytes_at(payload, 8);  // version and flags, entry count
     if (v == nullptr) return Walk::stop;
     if (u32(v + 4) == 0) return Walk::go_on;
-    if ((v = scan.window.bytes_at(payload + 8, 8)) != nullptr) {
+    if ((v = scan.source.bytes_at(payload + 8, 8)) != nullptr) {
         scan.sample_entry = u32(v + 4);
         scan.have_sample_entry = true;
     }
@@ -201,7 +206,7 @@ Walk read_sample_description(IsoScan &scan, const Span &box) {
 // Only the first sample description is read; stop when it could not be.
 Walk walk_sample_table(IsoScan &scan, const Span &stbl) {
     Walk result = Walk::go_on;
-    walk_boxes(scan.window, stbl.start + stbl.header_len, stbl.end, Walk::go_on, [&](std::int64_t pos, const pf_box &b) {
+    walk_children(scan, stbl, [&](std::int64_t pos, const pf_box &b) {
         if (b.type != kStsd) return Walk::go_on;
         result = read_sample_description(scan, span_of(pos, b));
         return Walk::stop;
@@ -213,7 +218,7 @@ Walk walk_sample_table(IsoScan &scan, const Span &stbl) {
 Walk walk_media_information(IsoScan &scan, const Span &minf) {
     bool have_stbl = false;
     Span stbl{};
-    walk_boxes(scan.window, minf.start + minf.header_len, minf.end, Walk::go_on, [&](std::int64_t pos, const pf_box &b) {
+    walk_children(scan, minf, [&](std::int64_t pos, const pf_box &b) {
         if (b.type == kStbl) {
             stbl = span_of(pos, b);
             have_stbl = true;
@@ -245,7 +250,7 @@ void read_media_timescale(IsoScan &scan, const Span &mdhd, TrackClock *clock) {
 }
 
 void walk_media(IsoScan &scan, const Span &mdia, TrackClock *clock) {
-    walk_boxes(scan.window, mdia.start + mdia.header_len, mdia.end, Walk::go_on, [&](std::int64_t pos, const pf_box &b) {
+    walk_children(scan, mdia, [&](std::int64_t pos, const pf_box &b) {
         const Span s = span_of(pos, b);
         if (b.type == kMdhd && clock != nullptr) read_media_timescale(scan, s, clock);
         if (b.type == kHdlr && carries_neither_sound_nor_picture(scan, s)) return Walk::stop;
@@ -264,7 +269,7 @@ std::uint32_t read_track_id(IsoScan &scan, const Span &tkhd) {
 // A track is looked at up to its first media box, which ends it.
 void walk_track(IsoScan &scan, const Span &trak) {
     std::uint32_t id = 0;
-    walk_boxes(scan.window, trak.start + trak.header_len, trak.end, Walk::go_on, [&](std::int64_t pos, const pf_box &b) {
+    walk_children(scan, trak, [&](std::int64_t pos, const pf_box &b) {
         const Span s = span_of(pos, b);
         if (b.type == kTkhd) id = read_track_id(scan, s);
         if (b.type != kMdia) return Walk::go_on;
@@ -277,7 +282,7 @@ void walk_track(IsoScan &scan, const Span &trak) {
 // the whole presentation, and each track's default sample duration.
 void walk_movie_extends(IsoScan &scan, const Span &mvex) {
     scan.fragmented = true;
-    walk_boxes(scan.window, mvex.start + mvex.header_len, mvex.end, Walk::go_on, [&](std::int64_t pos, const pf_box &b) {
+    walk_children(scan, mvex, [&](std::int64_t pos, const pf_box &b) {
         const Span s = span_of(pos, b);
         const unsigned char *v;
         if (b.type == kMehd && (v = field(scan, s, 0, 1)) != nullptr) {
@@ -295,14 +300,13 @@ void walk_movie_extends(IsoScan &scan, const Span &mvex) {
 }
 
 Walk walk_movie(IsoScan &scan, const Span &moov) {
-    const Walk w = walk_boxes(scan.window, moov.start + moov.header_len, moov.end, Walk::go_on,
-                              [&](std::int64_t pos, const pf_box &b) {
-                                  const Span s = span_of(pos, b);
-                                  if (b.type == kMvhd && !scan.have_movie_header) return read_movie_header(scan, s);
-                                  if (b.type == kTrak && enterable(s)) walk_track(scan, s);
-                                  if (b.type == kMvex) walk_movie_extends(scan, s);
-                                  return Walk::go_on;
-                              });
+    const Walk w = walk_children(scan, moov, [&](std::int64_t pos, const pf_box &b) {
+        const Span s = span_of(pos, b);
+        if (b.type == kMvhd && !scan.have_movie_header) return read_movie_header(scan, s);
+        if (b.type == kTrak && enterable(s)) walk_track(scan, s);
+        if (b.type == kMvex) walk_movie_extends(scan, s);
+        return Walk::go_on;
+    });
     return w == Walk::fail ? Walk::fail : Walk::go_on;
 }
 
@@ -348,7 +352,7 @@ std::uint64_t run_duration(IsoScan &scan, const Span &trun, std::uint32_t defaul
 void walk_track_fragment(IsoScan &scan, const Span &traf) {
     TrackClock *clock = nullptr;
     std::uint32_t default_duration = 0;
-    walk_boxes(scan.window, traf.start + traf.header_len, traf.end, Walk::go_on, [&](std::int64_t pos, const pf_box &b) {
+    walk_children(scan, traf, [&](std::int64_t pos, const pf_box &b) {
         const Span s = span_of(pos, b);
         if (b.type == kTfhd) clock = read_fragment_header(scan, s, &default_duration);
         if (b.type == kTrun && clock != nullptr)
@@ -358,7 +362,7 @@ void walk_track_fragment(IsoScan &scan, const Span &traf) {
 }
 
 void walk_movie_fragment(IsoScan &scan, const Span &moof) {
-    walk_boxes(scan.window, moof.start + moof.header_len, moof.end, Walk::go_on, [&](std::int64_t pos, const pf_box &b) {
+    walk_children(scan, moof, [&](std::int64_t pos, const pf_box &b) {
         const Span s = span_of(pos, b);
         if (b.type == kTraf && enterable(s)) walk_track_fragment(scan, s);
         return Walk::go_on;
@@ -366,7 +370,7 @@ void walk_movie_fragment(IsoScan &scan, const Span &moof) {
 }
 
 Walk walk_top_level(IsoScan &scan, std::int64_t length) {
-    const Walk w = walk_boxes(scan.window, 0, length, Walk::unusable, [&](std::int64_t pos, const pf_box &b) {
+    const Walk w = walk_boxes(scan.source, 0, length, Walk::unusable, [&](std::int64_t pos, const pf_box &b) {
         const Span s = span_of(pos, b);
         if (b.type == kMoov && enterable(s) && walk_movie(scan, s) == Walk::fail) return Walk::fail;
         if (b.type == kMoof && enterable(s)) walk_movie_fragment(scan, s);
@@ -394,16 +398,16 @@ double movie_seconds(const IsoScan &scan) {
 
 }  // namespace
 
-BoxRead pf_box_header(ByteWindow &w, std::int64_t pos, std::int64_t end, pf_box *out) {
+BoxRead pf_box_header(ByteSource &source, std::int64_t pos, std::int64_t end, pf_box *out) {
     if (pos > end - 8) return BoxRead::none;
-    const unsigned char *h = w.bytes_at(pos, 8);
+    const unsigned char *h = source.bytes_at(pos, 8);
     if (h == nullptr) return BoxRead::none;
     out->size = u32(h);
     out->type = u32(h + 4);
     out->header_len = 8;
     std::uint64_t box_size = out->size;
     if (out->size == 1) {
-        if ((h = w.bytes_at(pos + 8, 8)) == nullptr) return BoxRead::unusable;
+        if ((h = source.bytes_at(pos + 8, 8)) == nullptr) return BoxRead::unusable;
         box_size = big_endian(h, 8);
         if (box_size < 16) return BoxRead::unusable;
         out->header_len = 16;
@@ -418,12 +422,10 @@ BoxRead pf_box_header(ByteWindow &w, std::int64_t pos, std::int64_t end, pf_box 
     return BoxRead::ok;
 }
 
-ProbeFailure probe_iso(const char *path, pf_probe_info *out) {
-    File file = open_for_read(path);
-    if (!file) return ProbeFailure::open_failed;
-    const std::int64_t length = stream_length(file.get());
+ProbeFailure probe_iso(ByteSource &source, pf_probe_info *out) {
+    const std::int64_t length = source.length();
     if (length < 8) return ProbeFailure::no_movie_header;
-    IsoScan scan(file.get());
+    IsoScan scan(source);
     if (walk_top_level(scan, length) == Walk::fail || !scan.have_movie_header) return ProbeFailure::no_movie_header;
     out->duration_s = sat_i64(movie_seconds(scan));
     out->codec = scan.have_sample_entry ? codec_of(scan.sample_entry) : "unknown";

@@ -2,13 +2,11 @@
 // the play time from the data size.
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 #include "core/number.h"
-#include "core/platform.h"
 #include "probe/readers.h"
-#include "probe/window.h"
+#include "probe/source.h"
 
 namespace pf {
 
@@ -40,14 +38,14 @@ bool is_chunk_id(const unsigned char *p) {
     return std::all_of(p, p + 4, [](unsigned char c) { return c >= 0x20 && c <= 0x7E; });
 }
 
-bool read_riff_header(ByteWindow &w) {
-    const unsigned char *h = w.bytes_at(0, 12);
+bool read_riff_header(ByteSource &source) {
+    const unsigned char *h = source.bytes_at(0, 12);
     return h != nullptr && id_is(h, "RIFF") && id_is(h + 8, "WAVE");
 }
 
 // Only the first 16 bytes of the body matter; a shorter chunk is ignored.
-void read_format(ByteWindow &w, std::int64_t body, std::uint32_t size, WavFormat *format) {
-    const unsigned char *b = size >= 16 ? w.bytes_at(body, 16) : nullptr;
+void read_format(ByteSource &source, std::int64_t body, std::uint32_t size, WavFormat *format) {
+    const unsigned char *b = size >= 16 ? source.bytes_at(body, 16) : nullptr;
     if (b == nullptr) return;
     format->found = true;
     format->tag = static_cast<std::uint16_t>(little_endian(b, 2));
@@ -59,10 +57,10 @@ void read_format(ByteWindow &w, std::int64_t body, std::uint32_t size, WavFormat
 // Every step moves forward by at least the 8 header bytes, so the walk ends at
 // the data chunk, at something that is not a chunk, or at the end of the
 // file, whatever the sizes claim.
-WavScan walk_chunks(ByteWindow &w) {
+WavScan walk_chunks(ByteSource &source) {
     WavScan scan;
     std::int64_t pos = 12;
-    for (const unsigned char *h; (h = w.bytes_at(pos, 8)) != nullptr && is_chunk_id(h);) {
+    for (const unsigned char *h; (h = source.bytes_at(pos, 8)) != nullptr && is_chunk_id(h);) {
         const auto size = static_cast<std::uint32_t>(little_endian(h + 4, 4));
         pos += 8;
         if (id_is(h, "data")) {
@@ -71,7 +69,7 @@ WavScan walk_chunks(ByteWindow &w) {
             break;
         }
         if (id_is(h, "fmt ")) {
-            read_format(w, pos, size, &scan.format);
+            read_format(source, pos, size, &scan.format);
             pos += size;
             continue;
         }
@@ -86,9 +84,9 @@ WavScan walk_chunks(ByteWindow &w) {
 // really holds can play. 0xFFFFFFFF says no more than that the size is not
 // known: it stands for every byte present, however far past 4 GiB the stream
 // ran.
-std::int64_t playable_bytes(const WavScan &scan, std::int64_t file_size) {
+std::int64_t playable_bytes(const WavScan &scan, std::int64_t length) {
     if (scan.data_start < 0) return scan.data_size;
-    const std::int64_t present = std::max<std::int64_t>(file_size - scan.data_start, 0);
+    const std::int64_t present = std::max<std::int64_t>(length - scan.data_start, 0);
     if (scan.data_size == kUnknownDataSize) return present;
     return std::min<std::int64_t>(scan.data_size, present);
 }
@@ -104,18 +102,14 @@ const char *codec_of(std::uint16_t tag) {
 
 }  // namespace
 
-ProbeFailure probe_wav(const char *path, std::int64_t file_size, pf_probe_info *out) {
-    File file = open_for_read(path);
-    if (!file) return ProbeFailure::open_failed;
-    ByteWindow window(file.get());
-    if (!read_riff_header(window)) return ProbeFailure::not_wav;
-    const WavScan scan = walk_chunks(window);
-    file.reset();
+ProbeFailure probe_wav(ByteSource &source, pf_probe_info *out) {
+    if (!read_riff_header(source)) return ProbeFailure::not_wav;
+    const WavScan scan = walk_chunks(source);
     const WavFormat &fmt = scan.format;
     if (!fmt.found || fmt.rate == 0 || fmt.channels == 0) return ProbeFailure::wav_no_fmt;
     // Unsigned 64 bits hold every product of a 16-bit, a 32-bit and a 16-bit factor.
     const std::uint64_t bytes_per_second = std::uint64_t{fmt.bits / 8u} * fmt.rate * fmt.channels;
-    const std::int64_t data_size = playable_bytes(scan, file_size);
+    const std::int64_t data_size = playable_bytes(scan, source.length());
     out->duration_s = 0;
     out->bitrate_kbps = 0;
     if (bytes_per_second != 0 && data_size != 0) {

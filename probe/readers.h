@@ -1,18 +1,12 @@
 // The container readers behind media_probe and what they hand back to it.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
-#include "probe/window.h"
+#include "probe/media_types.h"
+#include "probe/source.h"
 
 namespace pf {
-
-// True when all n bytes were read.
-inline bool read_exact(std::FILE *f, unsigned char *buf, std::size_t n) {
-    return std::fread(buf, 1, n, f) == n;
-}
 
 // Unsigned integers from file bytes, in the byte order the format stores.
 inline std::uint64_t big_endian(const unsigned char *p, int n) {
@@ -38,11 +32,16 @@ struct pf_probe_info {
 // Why a reader failed; each kind has one result text and one last-error text.
 enum class ProbeFailure { none, open_failed, no_movie_header, no_mp3_frames, not_wav, wav_no_fmt };
 
-// Each reader opens the file itself (only a regular file opens) and has
-// closed it again when it returns.
-ProbeFailure probe_iso(const char *path, pf_probe_info *out);
-ProbeFailure probe_mp3(const char *path, std::int64_t file_size, pf_probe_info *out);
-ProbeFailure probe_wav(const char *path, std::int64_t file_size, pf_probe_info *out);
+// The readers, each over the whole of one file's bytes.
+ProbeFailure probe_iso(ByteSource &source, pf_probe_info *out);
+ProbeFailure probe_mp3(ByteSource &source, pf_probe_info *out);
+ProbeFailure probe_wav(ByteSource &source, pf_probe_info *out);
+
+// What media_probe does once the file is open: runs the reader of type over
+// the source and writes the result text, whose size is the source's length,
+// into the probe's buffer, which it returns. path names the file in the
+// last-error text only.
+const char *probe_source(const char *path, const MediaType &type, ByteSource &source);
 
 // One ISO box header as found in the file.
 struct pf_box {
@@ -57,7 +56,7 @@ enum class BoxRead { ok, none, unusable };
 // Reads the header of the box at pos inside a container ending at end.
 // none: fewer than 8 bytes left or readable; unusable: the 64-bit size is
 // cut short or below 16, or the box would end after end.
-BoxRead pf_box_header(ByteWindow &w, std::int64_t pos, std::int64_t end, pf_box *out);
+BoxRead pf_box_header(ByteSource &source, std::int64_t pos, std::int64_t end, pf_box *out);
 
 // Bitrate from the file size and play time: (size x 8 / duration) / 1000,
 // truncated, saturated to 32 bits; exact for every size and duration.

@@ -3,11 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
 
-#include "core/platform.h"
 #include "probe/readers.h"
+#include "probe/source.h"
 #include "probe_support.h"
 #include "support/media_builders.h"
 
@@ -44,15 +43,11 @@ TEST(BoxHeader, SizesPositionsAndHeaderLengths) {
         {"64-bit size cut short", be32(1) + "mdat" + "\x00\x00", 1000, pf::BoxRead::unusable, 0, 0},
         {"header cut short by the file", be32(16) + "fr", 1000, pf::BoxRead::none, 0, 0},
     };
-    TempDir dir;
     for (const auto &c : cases) {
-        const std::string path = dir.file("box.bin");
-        write_file(path, filler + c.bytes);
-        pf::File f = pf::open_for_read(path.c_str());
-        ASSERT_TRUE(f);
-        pf::ByteWindow window(f.get());
+        const std::string bytes = filler + c.bytes;
+        pf::MemorySource source(bytes.data(), bytes.size());
         pf::pf_box b;
-        EXPECT_EQ(pf::pf_box_header(window, 100, c.end, &b), c.read) << c.what;
+        EXPECT_EQ(pf::pf_box_header(source, 100, c.end, &b), c.read) << c.what;
         if (c.read != pf::BoxRead::ok) continue;
         EXPECT_EQ(b.next, c.next) << c.what;
         EXPECT_EQ(b.header_len, c.header_len) << c.what;
@@ -60,7 +55,6 @@ TEST(BoxHeader, SizesPositionsAndHeaderLengths) {
 }
 
 TEST(IsoProbe, MovieHeaderGivesTheDuration) {
-    TempDir dir;
     const struct {
         const char *what;
         std::string bytes;
@@ -77,14 +71,13 @@ TEST(IsoProbe, MovieHeaderGivesTheDuration) {
         {"movie box after the media data", ftyp() + box("mdat", std::string(64, '\0')) + moov(mvhd(0, 1, 4)), 4},
     };
     for (const auto &c : cases) {
-        const Probed p = probe_bytes(dir, "a.m4a", c.bytes);
+        const Probed p = probe_memory("a.m4a", c.bytes);
         EXPECT_EQ(p.error, "") << c.what;
         EXPECT_EQ(p.duration_s, c.duration_s) << c.what << ": " << p.text;
     }
 }
 
 TEST(IsoProbe, CodecComesFromTheTableOfSampleEntryTypes) {
-    TempDir dir;
     const struct {
         const char *type;
         const char *codec;
@@ -95,13 +88,12 @@ TEST(IsoProbe, CodecComesFromTheTableOfSampleEntryTypes) {
         {"ac-3", "unknown"}, {"ec-3", "unknown"}, {"av01", "unknown"}, {"vp09", "unknown"}, {"MP4A", "unknown"},
     };
     for (const auto &c : cases) {
-        const Probed p = probe_bytes(dir, "a.mp4", iso_file(1000, 3000, {c.type}));
+        const Probed p = probe_memory("a.mp4", iso_file(1000, 3000, {c.type}));
         EXPECT_EQ(p.codec, c.codec) << c.type;
     }
 }
 
 TEST(IsoProbe, LastTrackThatReadsItsEntryDecides) {
-    TempDir dir;
     const struct {
         const char *what;
         std::string bytes;
@@ -132,7 +124,7 @@ TEST(IsoProbe, LastTrackThatReadsItsEntryDecides) {
          "alac"},
     };
     for (const auto &c : cases) {
-        const Probed p = probe_bytes(dir, "a.mov", c.bytes);
+        const Probed p = probe_memory("a.mov", c.bytes);
         EXPECT_EQ(p.codec, c.codec) << c.what << ": " << p.text;
     }
 }
@@ -142,7 +134,6 @@ TEST(IsoProbe, LastTrackThatReadsItsEntryDecides) {
 // leave the codec to the others. Writers leave the handler zero or put their
 // own type there, and such tracks still name the codec.
 TEST(IsoProbe, OnlyTracksKnownToCarryNeitherSoundNorPictureLeaveTheCodec) {
-    TempDir dir;
     const auto movie = [](const std::string &tracks) { return ftyp() + moov(mvhd(0, 1000, 1000) + tracks); };
     const std::string zero(4, '\0');
     const struct {
@@ -167,12 +158,12 @@ TEST(IsoProbe, OnlyTracksKnownToCarryNeitherSoundNorPictureLeaveTheCodec) {
          movie(track("alac", zero)) + box_sized("mdat", 0x7FFFFFFF, ""), "alac"},
     };
     for (const auto &c : cases) {
-        const Probed p = probe_bytes(dir, "a.m4a", c.bytes);
+        const Probed p = probe_memory("a.m4a", c.bytes);
         EXPECT_EQ(p.error, "") << c.what;
         EXPECT_EQ(p.codec, c.codec) << c.what << ": " << p.text;
     }
     for (const char *handler : {"text", "sbtl", "subt", "clcp", "tmcd", "hint", "meta"}) {
-        const Probed p = probe_bytes(dir, "a.m4a", movie(track("mp4a", "soun") + track("avc1", handler)));
+        const Probed p = probe_memory("a.m4a", movie(track("mp4a", "soun") + track("avc1", handler)));
         EXPECT_EQ(p.codec, "mp4a") << handler;
     }
 }
@@ -181,7 +172,6 @@ TEST(IsoProbe, OnlyTracksKnownToCarryNeitherSoundNorPictureLeaveTheCodec) {
 // mehd says, or else as the samples in moov plus the longest track's
 // fragments, each track counted in its own timescale.
 TEST(IsoProbe, FragmentedMovieLastsAsItsFragments) {
-    TempDir dir;
     // Track 1 counts 10240 a second, track 2 44100; each default sample is 1 s.
     const std::string tracks = track("avc1", "vide", 1, 10240) + track("mp4a", "soun", 2, 44100);
     const std::string extends = trex(1, 10240) + trex(2, 44100);
@@ -234,7 +224,7 @@ TEST(IsoProbe, FragmentedMovieLastsAsItsFragments) {
         {"without mvex, fragments are not looked at", iso_file(1000, 4000, {"mp4a"}) + ten_and_five, 4},
     };
     for (const auto &c : cases) {
-        const Probed p = probe_bytes(dir, "a.mp4", c.bytes);
+        const Probed p = probe_memory("a.mp4", c.bytes);
         EXPECT_EQ(p.error, "") << c.what;
         EXPECT_EQ(p.duration_s, c.duration_s) << c.what << ": " << p.text;
         EXPECT_EQ(p.codec, "mp4a") << c.what;
@@ -244,7 +234,6 @@ TEST(IsoProbe, FragmentedMovieLastsAsItsFragments) {
 // Each file below lies about its sizes; the walk must end, stay in the file
 // and give the stated answer (the sanitizer run checks the reads).
 TEST(IsoProbe, HostileSizesEndTheWalk) {
-    TempDir dir;
     const std::string good_moov = moov(mvhd(0, 1000, 5000) + track("mp4a"));
     const std::string header_only = moov(mvhd(0, 1000, 5000));
     const struct {
@@ -278,7 +267,7 @@ TEST(IsoProbe, HostileSizesEndTheWalk) {
          "", "unknown"},
     };
     for (const auto &c : cases) {
-        const Probed p = probe_bytes(dir, "a.mp4", c.bytes);
+        const Probed p = probe_memory("a.mp4", c.bytes);
         EXPECT_EQ(p.error, c.error) << c.what << ": " << p.text;
         if (*c.error == '\0') {
             EXPECT_EQ(p.codec, c.codec) << c.what;
@@ -289,7 +278,6 @@ TEST(IsoProbe, HostileSizesEndTheWalk) {
 // Boxes of 2 to 7 bytes make the next header start inside their own; every
 // such size, at every level, must still end the walk.
 TEST(IsoProbe, TinyBoxSizesAtEveryLevelTerminate) {
-    TempDir dir;
     for (std::uint32_t size = 0; size < 8; ++size) {
         const std::string tiny = box_sized("free", size, std::string(8, '\x01'));
         const std::string layouts[] = {
@@ -299,7 +287,7 @@ TEST(IsoProbe, TinyBoxSizesAtEveryLevelTerminate) {
             ftyp() + moov(mvhd(0, 1, 1) + box("trak", box("mdia", box("minf", box("stbl", tiny + stsd("mp4a")))))),
         };
         for (const std::string &bytes : layouts) {
-            const Probed p = probe_bytes(dir, "a.mp4", bytes);
+            const Probed p = probe_memory("a.mp4", bytes);
             EXPECT_TRUE(p.error.empty() || p.error == kNoMovie) << "size " << size << ": " << p.text;
         }
     }

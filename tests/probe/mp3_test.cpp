@@ -26,7 +26,6 @@ MpegFrame frame(int version, int layer, int bitrate_index, int rate_index, bool 
 // early, so each duration below also checks the length of its frames. Counts
 // end one frame past a whole second, so rounding in the sum cannot matter.
 TEST(Mp3Probe, FrameLengthsAndPlayTimesOfEveryLayer) {
-    TempDir dir;
     const struct {
         const char *what;
         MpegFrame f;
@@ -48,7 +47,7 @@ TEST(Mp3Probe, FrameLengthsAndPlayTimesOfEveryLayer) {
     };
     for (const auto &c : cases) {
         ASSERT_EQ(mpeg_frame_length(c.f), c.length) << c.what;
-        const Probed p = probe_bytes(dir, "a.mp3", mpeg_frames(c.f, c.count));
+        const Probed p = probe_memory("a.mp3", mpeg_frames(c.f, c.count));
         EXPECT_EQ(p.duration_s, c.duration_s) << c.what << ": " << p.text;
         EXPECT_EQ(p.bitrate_kbps, c.kbps) << c.what;
         EXPECT_EQ(p.codec, "mp3") << c.what;
@@ -59,7 +58,6 @@ TEST(Mp3Probe, FrameLengthsAndPlayTimesOfEveryLayer) {
 // Reserved layer and version values keep the Layer III treatment: the
 // reserved layer is measured as Layer III, the reserved version as MPEG-2.5.
 TEST(Mp3Probe, ReservedLayerAndVersionAreMeasuredAsLayerThree) {
-    TempDir dir;
     const struct {
         const char *what;
         MpegFrame f;
@@ -73,13 +71,12 @@ TEST(Mp3Probe, ReservedLayerAndVersionAreMeasuredAsLayerThree) {
     for (const auto &c : cases) {
         std::string bytes;
         for (std::size_t i = 0; i < c.count; ++i) bytes += mpeg_frame(c.f, c.length);
-        const Probed p = probe_bytes(dir, "a.mp3", bytes);
+        const Probed p = probe_memory("a.mp3", bytes);
         EXPECT_EQ(p.duration_s, c.duration_s) << c.what << ": " << p.text;
     }
 }
 
 TEST(Mp3Probe, MixedFramesSumTheirTimesAndReportTheLastBitrate) {
-    TempDir dir;
     // A real constant-bitrate stream at 44.1 kHz pads some frames.
     std::string cbr;
     for (int i = 0; i < 3000; ++i) cbr += mpeg_frame(frame(mpeg1, layer3, 9, 0, i % 3 == 0));
@@ -99,7 +96,7 @@ TEST(Mp3Probe, MixedFramesSumTheirTimesAndReportTheLastBitrate) {
         {"Info frame plus 38 frames = 39 x 1152 / 44100 s", with_info, 1, 128},
     };
     for (const auto &c : cases) {
-        const Probed p = probe_bytes(dir, "a.mp3", c.bytes);
+        const Probed p = probe_memory("a.mp3", c.bytes);
         EXPECT_EQ(p.duration_s, c.duration_s) << c.what << ": " << p.text;
         EXPECT_EQ(p.bitrate_kbps, c.kbps) << c.what;
     }
@@ -108,7 +105,6 @@ TEST(Mp3Probe, MixedFramesSumTheirTimesAndReportTheLastBitrate) {
 // 72-byte MPEG-2.5 frames last 0.072 s: 13 frames are 0.936 s, 14 are 1.008 s,
 // so whether the 14th frame counted shows in the whole seconds.
 TEST(Mp3Probe, WhereTheWalkStops) {
-    TempDir dir;
     const MpegFrame f = frame(mpeg25, layer3, 1, 2);
     const std::string thirteen = mpeg_frames(f, 13);
     const struct {
@@ -129,14 +125,13 @@ TEST(Mp3Probe, WhereTheWalkStops) {
         {"zeros after padded frames end the walk", mpeg_frames(frame(mpeg25, layer3, 1, 2, true), 14) + std::string(100, '\0'), 1},
     };
     for (const auto &c : cases) {
-        const Probed p = probe_bytes(dir, "a.mp3", c.bytes);
+        const Probed p = probe_memory("a.mp3", c.bytes);
         EXPECT_EQ(p.error, "") << c.what;
         EXPECT_EQ(p.duration_s, c.duration_s) << c.what << ": " << p.text;
     }
 }
 
 TEST(Mp3Probe, NoFrameAtTheStartFails) {
-    TempDir dir;
     const MpegFrame good = frame(mpeg1, layer3, 9, 0);
     const struct {
         const char *what;
@@ -153,14 +148,13 @@ TEST(Mp3Probe, NoFrameAtTheStartFails) {
         {"a tag of an unknown major version", id3v2_tag(5, 100) + mpeg_frames(good, 5)},
     };
     for (const auto &c : cases) {
-        const Probed p = probe_bytes(dir, "a.mp3", c.bytes);
+        const Probed p = probe_memory("a.mp3", c.bytes);
         EXPECT_EQ(p.error, kNoFrames) << c.what << ": " << p.text;
         EXPECT_EQ(p.size, static_cast<long long>(c.bytes.size())) << c.what;
     }
 }
 
 TEST(Mp3Probe, Id3v2TagsOfEveryVersionAreSteppedOver) {
-    TempDir dir;
     const std::string audio = mpeg_frames(frame(mpeg1, layer3, 9, 0), 1000);  // 26 s
     const struct {
         const char *what;
@@ -176,7 +170,7 @@ TEST(Mp3Probe, Id3v2TagsOfEveryVersionAreSteppedOver) {
         {"an empty tag", id3v2_tag(3, 0)},
     };
     for (const auto &c : cases) {
-        const Probed p = probe_bytes(dir, "a.mp3", c.tag + audio);
+        const Probed p = probe_memory("a.mp3", c.tag + audio);
         EXPECT_EQ(p.duration_s, 26) << c.what << ": " << p.text;
         EXPECT_EQ(p.size, static_cast<long long>(c.tag.size() + audio.size())) << c.what;
     }

@@ -1,5 +1,5 @@
-// Shared by the probe tests: write built bytes to a file, probe it, and read
-// the result back by key.
+// Shared by the probe tests: probe built bytes, in memory or written to a
+// file, and read the result back by key.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,6 +8,9 @@
 #include <string_view>
 
 #include "core/json.h"
+#include "probe/media_types.h"
+#include "probe/readers.h"
+#include "probe/source.h"
 #include "quorvane_podcastfeed.h"
 #include "support/temp_dir.h"
 
@@ -37,6 +40,16 @@ inline Probed parse_probe(const char *text) {
 }
 
 inline Probed probe_path(const std::string &path) { return parse_probe(media_probe(path.c_str())); }
+
+// Probes bytes in memory as the contents of a file called name, whose
+// extension picks the reader, as media_probe does once the file is open.
+inline Probed probe_memory(const std::string &name, std::string_view bytes) {
+    const pf::MediaType *type = pf::media_type_of(name.c_str());
+    EXPECT_NE(type, nullptr) << name;
+    if (type == nullptr) return Probed{};
+    pf::MemorySource source(bytes.data(), bytes.size());
+    return parse_probe(pf::probe_source(name.c_str(), *type, source));
+}
 
 // Writes bytes as dir/name and probes that file.
 inline Probed probe_bytes(const TempDir &dir, std::string_view name, std::string_view bytes) {

@@ -23,7 +23,6 @@ std::string fmt_body(std::uint16_t tag, std::uint16_t channels, std::uint32_t ra
 
 
 TEST(WavProbe, FormatGivesPlayTimeBitrateAndCodec) {
-    TempDir dir;
     const struct {
         const char *what;
         std::string bytes;
@@ -46,7 +45,7 @@ TEST(WavProbe, FormatGivesPlayTimeBitrateAndCodec) {
          2147483647, "pcm"},
     };
     for (const auto &c : cases) {
-        const Probed p = probe_bytes(dir, "a.wav", c.bytes);
+        const Probed p = probe_memory("a.wav", c.bytes);
         EXPECT_EQ(p.error, "") << c.what;
         EXPECT_EQ(p.duration_s, c.duration_s) << c.what << ": " << p.text;
         EXPECT_EQ(p.bitrate_kbps, c.kbps) << c.what;
@@ -59,7 +58,6 @@ TEST(WavProbe, FormatGivesPlayTimeBitrateAndCodec) {
 // writing to a pipe 0xFFFFFFFF, sox 0x7FFFF000) and an interrupted copy holds
 // less than its header states: the play time is that of the bytes present.
 TEST(WavProbe, DataSizeBeyondTheFileCountsTheBytesPresent) {
-    TempDir dir;
     const std::string fmt = wav_fmt(1, 1, 8000, 8);
     const std::string two_seconds(16000, '\x80');
     const struct {
@@ -75,7 +73,7 @@ TEST(WavProbe, DataSizeBeyondTheFileCountsTheBytesPresent) {
          64},
     };
     for (const auto &c : cases) {
-        const Probed p = probe_bytes(dir, "a.wav", c.bytes);
+        const Probed p = probe_memory("a.wav", c.bytes);
         EXPECT_EQ(p.error, "") << c.what;
         EXPECT_EQ(p.duration_s, c.duration_s) << c.what << ": " << p.text;
         EXPECT_EQ(p.bitrate_kbps, c.kbps) << c.what;
@@ -109,7 +107,6 @@ TEST(WavProbe, PlaceholderDataSizeCountsPastFourGiB) {
 }
 
 TEST(WavProbe, ChunkWalk) {
-    TempDir dir;
     const std::string fmt = wav_fmt(1, 1, 8000, 8);
     const struct {
         const char *what;
@@ -133,13 +130,12 @@ TEST(WavProbe, ChunkWalk) {
         {"a byte above ASCII is no identifier", riff_wave(fmt + chunk("\x80UNK", "") + wav_data(8000)), 0},
     };
     for (const auto &c : cases) {
-        const Probed p = probe_bytes(dir, "a.wav", c.bytes);
+        const Probed p = probe_memory("a.wav", c.bytes);
         EXPECT_EQ(p.duration_s, c.duration_s) << c.what << ": " << p.text;
     }
 }
 
 TEST(WavProbe, HeaderAndFormatFailures) {
-    TempDir dir;
     const std::string data = wav_data(8000);
     const struct {
         const char *what;
@@ -160,7 +156,7 @@ TEST(WavProbe, HeaderAndFormatFailures) {
          kNoFmt},
     };
     for (const auto &c : cases) {
-        const Probed p = probe_bytes(dir, "a.wav", c.bytes);
+        const Probed p = probe_memory("a.wav", c.bytes);
         EXPECT_EQ(p.error, c.error) << c.what << ": " << p.text;
         EXPECT_EQ(p.size, static_cast<long long>(c.bytes.size())) << c.what;
     }
@@ -169,7 +165,6 @@ TEST(WavProbe, HeaderAndFormatFailures) {
 // Chunk sizes from the file may point anywhere; every one must move the walk
 // forward, and none may read outside the file.
 TEST(WavProbe, HostileChunkSizesEndTheWalk) {
-    TempDir dir;
     std::string many_empty;
     for (int i = 0; i < 10000; ++i) many_empty += chunk("junk", "");
     const struct {
@@ -186,7 +181,7 @@ TEST(WavProbe, HostileChunkSizesEndTheWalk) {
         {"chunk header cut short", riff_wave(wav_fmt(1, 1, 8000, 8) + "dat"), ""},
     };
     for (const auto &c : cases) {
-        const Probed p = probe_bytes(dir, "a.wav", c.bytes);
+        const Probed p = probe_memory("a.wav", c.bytes);
         EXPECT_EQ(p.error, c.error) << c.what << ": " << p.text;
     }
 }
