@@ -12,6 +12,7 @@
 #include "core/platform.h"
 #include "core/text.h"
 #include "episodes/episodes.h"
+#include "probe/probe.h"
 #include "quorvane_podcastfeed.h"
 
 namespace pf {
@@ -42,12 +43,13 @@ void copy_host_members(pf_episode &e, const JsonValue &obj) {
 void copy_file_facts(pf_episode &e) {
     FileStatus status;
     if (file_status(e.file, &status) != 0) return;
-    JsonDoc probe;
-    if (!json_parse(media_probe(e.file), &probe) || !probe.IsObject()) return;
-    if (const std::optional<std::int64_t> duration = json_int64(probe, "duration_s")) e.duration_s = *duration;
-    if (const std::optional<std::string_view> mime = text_member(probe, "mime")) copy_cut(e.mime, *mime);
-    if (const std::optional<std::string_view> codec = text_member(probe, "codec")) copy_cut(e.codec, *codec);
-    if (const std::optional<std::int32_t> bitrate = json_int32(probe, "bitrate_kbps")) e.bitrate_kbps = *bitrate;
+    const pf_media_facts facts = probe_media(e.file, &status);
+    if (facts.found) {
+        e.duration_s = facts.duration_s;
+        copy_cut(e.mime, facts.mime);
+        copy_cut(e.codec, facts.codec);
+        e.bitrate_kbps = facts.bitrate_kbps;
+    }
     e.size = status.size;
 }
 

@@ -12,6 +12,7 @@
 #include "core/platform.h"
 #include "core/text.h"
 #include "probe/media_types.h"
+#include "probe/probe.h"
 #include "probe/readers.h"
 #include "probe/source.h"
 #include "quorvane_podcastfeed.h"
@@ -80,18 +81,31 @@ ProbeFailure run_reader(const MediaType &type, ByteSource &source, pf_probe_info
     return ProbeFailure::open_failed;
 }
 
-void report_success(pf_probe_info info, std::int64_t size, const char *mime) {
+// The facts are settled before the text is written, so they stand even when
+// writing it runs out of memory.
+void report_success(pf_probe_info info, std::int64_t size, const char *mime, pf_media_facts &facts) {
     if (info.duration_s < 0)
         info.duration_s = 0;
     else if (size > 0 && info.derive_bitrate && info.duration_s != 0)
         info.bitrate_kbps = bitrate_from_size(size, info.duration_s);
+    facts = {true, info.duration_s, size, mime, info.codec, info.bitrate_kbps};
     write_result([&](JsonWriter &writer) {
-        return writer.StartObject() && writer.Key("duration_s") && writer.Int64(info.duration_s) &&
-               writer.Key("size") && writer.Int64(size) && writer.Key("mime") && writer.String(mime) &&
-               writer.Key("bitrate_kbps") && writer.Int(info.bitrate_kbps) && writer.Key("codec") &&
-               json_repaired_string(writer, info.codec) && writer.EndObject();
+        return writer.StartObject() && writer.Key("duration_s") && writer.Int64(facts.duration_s) &&
+               writer.Key("size") && writer.Int64(facts.size) && writer.Key("mime") && writer.String(facts.mime) &&
+               writer.Key("bitrate_kbps") && writer.Int(facts.bitrate_kbps) && writer.Key("codec") &&
+               json_repaired_string(writer, facts.codec) && writer.EndObject();
     });
     clear_err();
+}
+
+void probe_opened(const char *path, const MediaType &type, ByteSource &source, pf_media_facts &facts) {
+    s_probe[0] = '\0';
+    pf_probe_info info;
+    const ProbeFailure failure = run_reader(type, source, &info);
+    if (failure != ProbeFailure::none)
+        report_failure(path, failure, source.length());
+    else
+        report_success(info, source.length(), type.mime, facts);
 }
 
 void report_out_of_memory() {
@@ -99,7 +113,18 @@ void report_out_of_memory() {
     set_err("out of memory");
 }
 
-void probe_into_buffer(const char *path) {
+// Writing the result can only throw when memory runs out; the caller still
+// gets an error object, never an exception.
+template <typename Step>
+void guarded(Step &&step) {
+    try {
+        step();
+    } catch (...) {
+        report_out_of_memory();
+    }
+}
+
+void probe_into_buffer(const char *path, const FileStatus *known, pf_media_facts &facts) {
     s_probe[0] = '\0';
     if (path == nullptr || path[0] == '\0') {
         write_error("null path", std::nullopt);
@@ -107,7 +132,9 @@ void probe_into_buffer(const char *path) {
         return;
     }
     FileStatus st;
-    if (file_status(path, &st) != 0) {
+    if (known) {
+        st = *known;
+    } else if (file_status(path, &st) != 0) {
         const char *reason = std::strerror(os_errno());
         write_error(std::string("stat failed: ") + reason, 0);
         set_err("media_probe(%s): %s", path, reason);
@@ -129,20 +156,21 @@ void probe_into_buffer(const char *path) {
     // The size from the status is the file's one length: the readers measure
     // by it and the result reports it.
     FileSource source(file.get(), st.size);
-    probe_source(path, *type, source);
+    probe_opened(path, *type, source, facts);
 }
 
 }  // namespace
 
 const char *probe_source(const char *path, const MediaType &type, ByteSource &source) {
-    s_probe[0] = '\0';
-    pf_probe_info info;
-    const ProbeFailure failure = run_reader(type, source, &info);
-    if (failure != ProbeFailure::none)
-        report_failure(path, failure, source.length());
-    else
-        report_success(info, source.length(), type.mime);
+    pf_media_facts facts;
+    guarded([&] { probe_opened(path, type, source, facts); });
     return s_probe;
+}
+
+pf_media_facts probe_media(const char *path, const FileStatus *status) {
+    pf_media_facts facts;
+    guarded([&] { probe_into_buffer(path, status, facts); });
+    return facts;
 }
 
 const MediaType *media_type_of(const char *name) {
@@ -192,12 +220,6 @@ std::int32_t bitrate_from_size(std::int64_t size, std::int64_t duration_s) {
 }  // namespace pf
 
 extern "C" PF_API const char *media_probe(const char *path) {
-    try {
-        pf::probe_into_buffer(path);
-    } catch (...) {
-        // Writing can only throw when memory runs out; the caller still gets
-        // an error object, never an exception.
-        pf::report_out_of_memory();
-    }
+    pf::probe_media(path);
     return pf::s_probe;
 }

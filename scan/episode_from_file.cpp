@@ -7,10 +7,10 @@
 #include <string_view>
 
 #include "core/dates.h"
-#include "core/json.h"
 #include "core/platform.h"
 #include "core/text.h"
 #include "probe/media_types.h"
+#include "probe/probe.h"
 #include "quorvane_podcastfeed.h"
 #include "scan/scan.h"
 
@@ -75,21 +75,24 @@ void trim_title(std::string &s) {
     drop_trailing_blanks(s);
 }
 
-void fill_from_status(const char *media_path, pf_episode &ep) {
+// The status, when it could be taken, is also the probe's: one look at the
+// file gives the episode its size and date and the probe its length.
+void fill_from_status(const char *media_path, pf_episode &ep, std::optional<FileStatus> &status) {
     FileStatus st;
     if (file_status(media_path, &st) != 0) return;
+    status = st;
     ep.size = st.size;
     fmt_rfc1123(st.mtime, ep.pubDate);
 }
 
 // The probe's size and MIME type are not taken: the file status and the
 // extension already gave them.
-void fill_from_probe(const char *media_path, pf_episode &ep) {
-    JsonDoc doc;
-    if (!json_parse(media_probe(media_path), &doc) || !doc.IsObject()) return;
-    if (std::optional<std::int64_t> d = json_int64(doc, "duration_s")) ep.duration_s = *d;
-    if (std::optional<std::string_view> c = json_string(doc, "codec")) copy_cut(ep.codec, *c);
-    if (std::optional<std::int32_t> b = json_int32(doc, "bitrate_kbps")) ep.bitrate_kbps = *b;
+void fill_from_probe(const char *media_path, pf_episode &ep, const std::optional<FileStatus> &status) {
+    const pf_media_facts facts = probe_media(media_path, status ? &*status : nullptr);
+    if (!facts.found) return;
+    ep.duration_s = facts.duration_s;
+    copy_cut(ep.codec, facts.codec);
+    ep.bitrate_kbps = facts.bitrate_kbps;
 }
 
 }  // namespace
@@ -110,10 +113,11 @@ void ep_fill_from_file(const char *folder, const char *name, const SidecarFacts 
     std::string media_path = media_path_of(folder, name);
     copy_cut(ep.file, media_path);
     copy_cut(ep.title, clean_title(name));
-    fill_from_status(media_path.c_str(), ep);
+    std::optional<FileStatus> status;
+    fill_from_status(media_path.c_str(), ep, status);
     const MediaType *type = scanned_type_of(name);
     copy_cut(ep.mime, type ? type->mime : "");
-    fill_from_probe(media_path.c_str(), ep);
+    fill_from_probe(media_path.c_str(), ep, status);
     copy_cut(ep.image, sidecar.image);
     copy_cut(ep.author, sidecar.author);
 }
