@@ -21,31 +21,45 @@ namespace {
 constexpr std::size_t kBaseUrlCapacity = 2048;
 
 // Writes formatted pieces one after another. A piece that does not fit whole
-// (with room left for the NUL) stops the document: vsnprintf has then cut it,
-// so the buffer holds the longest prefix that fits, and joining several pieces
-// into one format call changes neither the outcome nor the bytes.
+// (with room left for the NUL) ends the writing: vsnprintf has then cut it,
+// so the buffer holds the longest prefix that fits, and joining several
+// pieces into one format call changes neither the outcome nor the bytes.
+// The pieces after it are only measured, so that one overflowing attempt
+// tells the length a buffer needs instead of the caller guessing by doubling.
 class Appender {
 public:
     Appender(char *buffer, std::uint64_t capacity) : buffer_(buffer), capacity_(capacity) {}
 
+    // False only when a piece cannot be formatted at all.
     __attribute__((format(printf, 2, 3))) bool put(const char *fmt, ...) {
-        const std::uint64_t room = capacity_ - length_;
+        const std::uint64_t room = overflowed_ ? 0 : capacity_ - length_;
         std::va_list args;
         va_start(args, fmt);
-        const int n = std::vsnprintf(buffer_ + length_, static_cast<std::size_t>(room), fmt, args);
+        const int n = std::vsnprintf(room ? buffer_ + length_ : nullptr, static_cast<std::size_t>(room), fmt, args);
         va_end(args);
-        if (n < 0 || static_cast<std::uint64_t>(n) >= room) {
-            set_err("feed_build: buffer overflow");
+        if (n < 0) {
+            overflow();
             return false;
         }
+        if (!overflowed_ && static_cast<std::uint64_t>(n) >= room) overflow();
         length_ += static_cast<std::uint64_t>(n);
         return true;
     }
 
+    bool overflowed() const { return overflowed_; }
+    // The document's length so far, the pieces past the buffer included.
+    std::uint64_t length() const { return length_; }
+
 private:
+    void overflow() {
+        if (!overflowed_) set_err("feed_build: buffer overflow");
+        overflowed_ = true;
+    }
+
     char *buffer_;
     std::uint64_t capacity_;
     std::uint64_t length_ = 0;
+    bool overflowed_ = false;
 };
 
 // A value as the document shows it: the stored text itself when escaping
@@ -176,18 +190,26 @@ int put_item(Appender &out, const pf_url_settings &urls, pf_episode &e) {
     return fits ? 0 : kBuildOverflow;
 }
 
+int finish(const Appender &out, bool fits, std::uint64_t *needed) {
+    if (fits && !out.overflowed()) return 0;
+    // Unknown when a piece could not be formatted: the caller grows as before.
+    if (needed) *needed = fits ? out.length() + 1 : 0;
+    return kBuildOverflow;
+}
+
 }  // namespace
 
-int feed_build(pf_feed_state &st, char *buffer, std::uint64_t capacity) {
+int feed_build(pf_feed_state &st, char *buffer, std::uint64_t capacity, std::uint64_t *needed) {
     ChannelTexts channel;
     if (!escape_channel(st.channel, st.urls.base, channel)) return kBuildOutOfMemory;
     Appender out(buffer, capacity);
-    if (!put_channel_head(out, channel)) return kBuildOverflow;
+    if (!put_channel_head(out, channel)) return finish(out, false, needed);
     for (int i = 0; i < st.episodes.count; ++i) {
         const int rc = put_item(out, st.urls, st.episodes[i]);
+        if (rc == kBuildOverflow) return finish(out, false, needed);
         if (rc != 0) return rc;
     }
-    return out.put("  </channel>\n</rss>") ? 0 : kBuildOverflow;
+    return finish(out, out.put("  </channel>\n</rss>"), needed);
 }
 
 }  // namespace pf

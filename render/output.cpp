@@ -41,14 +41,22 @@ const char *growth_failed() {
 const char *render_feed(pf_feed_state &st) {
     pf_feed_buffer &feed = st.feed;
     if (!feed.text && !set_capacity(feed, kFirstCapacity)) return growth_failed();
-    // A document is bounded by the tables' capacities, so doubling ends
-    // either in a fit or in memory running out; no attempt count could be
-    // right for every feed.
+    // An overflowing attempt measures the document, and the buffer doubles
+    // as often as that length asks at once. The next attempt renders afresh
+    // and may find the files changed, so it is measured again; a document is
+    // bounded by the tables' capacities, so this ends either in a fit or in
+    // memory running out.
     for (;;) {
-        const int rc = feed_build(st, feed.text, feed.capacity);
+        std::uint64_t needed = 0;
+        const int rc = feed_build(st, feed.text, feed.capacity, &needed);
         if (rc == 0) return feed.text;
         if (rc != kBuildOverflow) return nullptr;
-        if (feed.capacity > UINT64_MAX / 2 || !set_capacity(feed, feed.capacity * 2)) return growth_failed();
+        std::uint64_t capacity = feed.capacity;
+        do {
+            if (capacity > UINT64_MAX / 2) return growth_failed();
+            capacity *= 2;
+        } while (capacity < needed);
+        if (!set_capacity(feed, capacity)) return growth_failed();
     }
 }
 
