@@ -71,15 +71,9 @@ int open_regular(const char *path, off64_t *size = nullptr) {
         errno = !stated ? errno : S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
         return close_keeping_errno(fd);
     }
-    if (size != nullptr) {
-        // Only pread ever reads it, and reads of a regular file never wait
-        // whatever O_NONBLOCK says: the flag can stay.
-        *size = st.st_size;
-        return fd;
-    }
-    // Blocking again for the stream, as any stream of a regular file is.
-    const int flags = fcntl(fd, F_GETFL);
-    if (flags < 0 || fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) return close_keeping_errno(fd);
+    // Reads of a regular file never wait, whatever O_NONBLOCK says, so the
+    // flag stays: clearing it would cost two system calls per file opened.
+    if (size != nullptr) *size = st.st_size;
     return fd;
 }
 
