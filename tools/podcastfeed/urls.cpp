@@ -52,7 +52,10 @@ std::vector<std::string> path_segments(std::string_view path, std::string_view s
 
 std::string url_under(std::string_view base, const std::vector<std::string> &segments) {
     std::string url(base);
-    for (const auto &s : segments) url += "/" + percent_encode(s);
+    for (const auto &s : segments) {
+        url += '/';
+        url += percent_encode(s);
+    }
     return url;
 }
 
