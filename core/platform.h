@@ -20,8 +20,27 @@ struct FileStatus {
     bool is_regular = false;
 };
 
-// 0 and *out filled, or -1 with the error in os_errno() (for strerror).
+// 0 and *out filled (out may be NULL), or -1 with the error in os_errno()
+// (for strerror).
 int file_status(const char *path, FileStatus *out);
+
+// Answers, for one path after another, whether file_status would succeed on
+// it at this moment. The folder of the last path stays open, so that for
+// files of one folder the system looks up the name alone, not the whole path
+// again. Closes what it holds when it goes.
+class StatusWalk {
+public:
+    StatusWalk() = default;
+    StatusWalk(const StatusWalk &) = delete;
+    StatusWalk &operator=(const StatusWalk &) = delete;
+    ~StatusWalk();
+
+    bool exists(const char *path);
+
+private:
+    std::string folder_;  // the folder of folder_handle_, as the paths spell it
+    int folder_handle_ = -1;
+};
 
 // The errno-style number of the latest failed file call, for strerror.
 int os_errno();

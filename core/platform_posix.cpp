@@ -7,7 +7,9 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cstring>
 #include <ctime>
+#include <string_view>
 #include <new>
 
 #include "core/platform.h"
@@ -36,8 +38,37 @@ int file_status(const char *path, FileStatus *out) {
         if (!path) errno = EINVAL;
         return -1;
     }
-    fill_status(st, out);
+    if (out) fill_status(st, out);
     return 0;
+}
+
+StatusWalk::~StatusWalk() {
+    if (folder_handle_ >= 0) close(folder_handle_);
+}
+
+bool StatusWalk::exists(const char *path) {
+    struct stat st {};
+    const char *slash = path ? std::strrchr(path, '/') : nullptr;
+    // A name at the top of the tree, or in the working folder, gains nothing.
+    if (!slash || slash == path || slash[1] == '\0') return file_status(path, nullptr) == 0;
+    const std::string_view folder(path, static_cast<std::size_t>(slash - path));
+    if (folder_handle_ < 0 || folder != folder_) {
+        if (folder_handle_ >= 0) close(folder_handle_);
+        folder_handle_ = -1;
+        try {
+            folder_.assign(folder);
+        } catch (const std::bad_alloc &) {
+            // Without room for the folder's name the whole path still answers.
+            folder_.clear();
+            return stat(path, &st) == 0;
+        }
+        // A handle for looking names up only: it needs no read permission.
+        folder_handle_ = open(folder_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    }
+    // A folder that cannot be opened may still be reached some other way
+    // the whole path knows: it decides then.
+    if (folder_handle_ < 0) return stat(path, &st) == 0;
+    return fstatat(folder_handle_, slash + 1, &st, 0) == 0;
 }
 
 int os_errno() { return errno; }

@@ -68,12 +68,18 @@ int file_status(const char *path, FileStatus *out) {
     }
     struct _stat64 st;
     if (stat_like_posix(path, &st) != 0) return -1;
+    if (!out) return 0;
     out->is_dir = is_dir_mode(st.st_mode);
     out->is_regular = is_regular_mode(st.st_mode);
     out->size = out->is_dir ? 0 : st.st_size;
     out->mtime = st.st_mtime;
     return 0;
 }
+
+// Windows looks paths up whole in any case; nothing is kept.
+StatusWalk::~StatusWalk() = default;
+
+bool StatusWalk::exists(const char *path) { return file_status(path, nullptr) == 0; }
 
 int os_errno() { return errno; }
 

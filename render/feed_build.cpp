@@ -158,14 +158,11 @@ bool put_channel_head(Appender &out, const ChannelTexts &c) {
 
 // A URL the host set is published even when the file is not reachable from
 // here; a derived one only while the file can be examined.
-bool has_enclosure(const pf_episode &e) {
-    FileStatus status;
-    return e.url_explicit || file_status(e.file, &status) == 0;
-}
+bool has_enclosure(const pf_episode &e, StatusWalk &files) { return e.url_explicit || files.exists(e.file); }
 
 // The image and author lines are written whole, however long their escaped
 // values grow, so an element is never cut open.
-int put_item(Appender &out, const pf_url_settings &urls, pf_episode &e) {
+int put_item(Appender &out, const pf_url_settings &urls, StatusWalk &files, pf_episode &e) {
     if (!ep_derive_urls(urls, e)) return kBuildOutOfMemory;
     XmlText title, url, guid, pub_date, image, author;
     if (!escape_all({{&title, e.title}, {&url, e.url}, {&guid, e.guid}, {&pub_date, e.pubDate}}))
@@ -176,7 +173,7 @@ int put_item(Appender &out, const pf_url_settings &urls, pf_episode &e) {
 
     const bool fits =
         out.put("    <item>\n      <title>%s</title>\n", title.get()) &&
-        (!has_enclosure(e) ||
+        (!has_enclosure(e, files) ||
          out.put("      <enclosure url=\"%s\" type=\"%s\" length=\"%lld\" />\n", url.get(), e.mime,
                  static_cast<long long>(e.size))) &&
         out.put("      <guid isPermaLink=\"false\">%s</guid>\n"
@@ -204,8 +201,9 @@ int feed_build(pf_feed_state &st, char *buffer, std::uint64_t capacity, std::uin
     if (!escape_channel(st.channel, st.urls.base, channel)) return kBuildOutOfMemory;
     Appender out(buffer, capacity);
     if (!put_channel_head(out, channel)) return finish(out, false, needed);
+    StatusWalk files;
     for (int i = 0; i < st.episodes.count; ++i) {
-        const int rc = put_item(out, st.urls, st.episodes[i]);
+        const int rc = put_item(out, st.urls, files, st.episodes[i]);
         if (rc == kBuildOverflow) return finish(out, false, needed);
         if (rc != 0) return rc;
     }

@@ -138,3 +138,23 @@ TEST(ListDir, NamesEveryEntryWithItsKind) {
     EXPECT_EQ(pf::list_dir(dir.file("b.mp3").c_str(), &entries), -1);
     EXPECT_EQ(pf::list_dir(std::string(70000, 'd').c_str(), &entries), -1);
 }
+
+TEST(StatusWalk, AnswersAsFileStatusForEveryPathInTurn) {
+    TempDir dir;
+    pf_test::write_file(dir.file("a.mp3"), "a");
+    std::filesystem::create_directory(dir.file("sub"));
+    pf_test::write_file(dir.file("sub/b.mp3"), "b");
+    pf::StatusWalk walk;
+    // Within one folder, across folders and back, missing names and folders,
+    // a folder given as a file, and a name gone since its folder was opened.
+    const std::string paths[] = {
+        dir.file("a.mp3"), dir.file("missing.mp3"), dir.file("sub/b.mp3"), dir.file("a.mp3"),
+        dir.file("nowhere/a.mp3"), dir.file("sub"), dir.file("sub/"), "a.mp3", "",
+    };
+    for (const std::string &path : paths) {
+        pf::FileStatus st;
+        EXPECT_EQ(walk.exists(path.c_str()), pf::file_status(path.c_str(), &st) == 0) << path;
+    }
+    std::filesystem::remove(dir.file("a.mp3"));
+    EXPECT_FALSE(walk.exists(dir.file("a.mp3").c_str())) << "the status at this moment, not when the folder opened";
+}
