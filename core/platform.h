@@ -63,11 +63,6 @@ using File = std::unique_ptr<std::FILE, FileCloser>;
 // fails (empty File) without blocking, as it does on Windows.
 File open_for_read(const char *path);
 
-// As open_for_read, for readers that jump about a file and read a few bytes
-// at each place (box headers): the stream keeps its own position, so a seek
-// costs no system call where the system's own streams would make one.
-File open_for_random_read(const char *path);
-
 int seek64(std::FILE *f, std::int64_t offset, int whence);
 std::int64_t tell64(std::FILE *f);
 

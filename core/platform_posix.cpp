@@ -86,9 +86,8 @@ int close_keeping_errno(int fd) {
     return -1;
 }
 
-// A regular file opened for reading; -1 with errno for anything else. Its
-// size at opening goes to *size when size is given.
-int open_regular(const char *path, off64_t *size = nullptr) {
+// A regular file opened for reading; -1 with errno for anything else.
+int open_regular(const char *path) {
     if (!path) {
         errno = EINVAL;
         return -1;
@@ -104,59 +103,7 @@ int open_regular(const char *path, off64_t *size = nullptr) {
     }
     // Reads of a regular file never wait, whatever O_NONBLOCK says, so the
     // flag stays: clearing it would cost two system calls per file opened.
-    if (size != nullptr) *size = st.st_size;
     return fd;
-}
-
-// The position lives in the stream, not in the kernel, so a seek is only
-// arithmetic where a plain stream pays a system call; and the last block read
-// is kept, because the stream drops its own buffer at every seek while the
-// next header is usually a few bytes on. Blocks are aligned to their size.
-struct PositionedFile {
-    static constexpr std::size_t kBlock = 8192;
-    int fd;
-    off64_t size;  // at opening: the end a seek from the end counts from
-    off64_t pos = 0;
-    off64_t block_start = 0;
-    std::size_t block_len = 0;
-    char block[kBlock];
-};
-
-ssize_t positioned_read(void *cookie, char *buf, size_t n) {
-    auto *f = static_cast<PositionedFile *>(cookie);
-    const bool in_block = f->pos >= f->block_start && f->pos < f->block_start + static_cast<off64_t>(f->block_len);
-    if (!in_block) {
-        const off64_t start = f->pos - f->pos % static_cast<off64_t>(PositionedFile::kBlock);
-        const ssize_t got = pread(f->fd, f->block, sizeof f->block, start);
-        if (got < 0) return -1;
-        f->block_start = start;
-        f->block_len = static_cast<std::size_t>(got);
-        if (f->pos >= start + got) return 0;
-    }
-    const auto offset = static_cast<std::size_t>(f->pos - f->block_start);
-    const std::size_t take = std::min(n, f->block_len - offset);
-    std::copy(f->block + offset, f->block + offset + take, buf);
-    f->pos += static_cast<off64_t>(take);
-    return static_cast<ssize_t>(take);
-}
-
-int positioned_seek(void *cookie, off64_t *offset, int whence) {
-    auto *f = static_cast<PositionedFile *>(cookie);
-    const off64_t base = whence == SEEK_CUR ? f->pos : whence == SEEK_END ? f->size : 0;
-    if ((*offset > 0 && base > INT64_MAX - *offset) || base + *offset < 0) {
-        errno = EINVAL;
-        return -1;
-    }
-    f->pos = base + *offset;
-    *offset = f->pos;
-    return 0;
-}
-
-int positioned_close(void *cookie) {
-    auto *f = static_cast<PositionedFile *>(cookie);
-    const int result = close(f->fd);
-    delete f;
-    return result;
 }
 
 }  // namespace
@@ -166,30 +113,6 @@ File open_for_read(const char *path) {
     if (fd < 0) return nullptr;
     File f(fdopen(fd, "rb"));
     if (!f) close_keeping_errno(fd);
-    return f;
-}
-
-File open_for_random_read(const char *path) {
-    off64_t size = 0;
-    const int fd = open_regular(path, &size);
-    if (fd < 0) return nullptr;
-    auto *cookie = new (std::nothrow) PositionedFile;
-    if (cookie == nullptr) {
-        close(fd);
-        errno = ENOMEM;
-        return nullptr;
-    }
-    cookie->fd = fd;
-    cookie->size = size;
-    File f(fopencookie(cookie, "rb", {positioned_read, nullptr, positioned_seek, positioned_close}));
-    if (!f) {
-        delete cookie;
-        close_keeping_errno(fd);
-        return f;
-    }
-    // Unbuffered: the block is the one buffer, so a read copies only the
-    // bytes asked for, and a seek never makes the stream read ahead.
-    setvbuf(f.get(), nullptr, _IONBF, 0);
     return f;
 }
 
