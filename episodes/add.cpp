@@ -31,8 +31,7 @@ void copy_host_members(pf_episode &e, const JsonValue &obj) {
         if (field.kind == FieldKind::int32) {
             if (const std::optional<std::int32_t> number = json_int32(obj, field.name)) e.*field.int32 = *number;
         } else if (const std::optional<std::string_view> text = text_member(obj, field.name)) {
-            const std::span<char> stored = field.text(e);
-            copy_cut(stored.data(), stored.size(), *text);
+            field.assign(e, *text);
         }
     }
 }
@@ -41,12 +40,12 @@ void copy_host_members(pf_episode &e, const JsonValue &obj) {
 // host gave, with size 0 and no probed facts.
 void copy_file_facts(pf_episode &e) {
     FileStatus status;
-    if (file_status(e.file, &status) != 0) return;
+    if (file_status(e.file.c_str(), &status) != 0) return;
     JsonDoc probe;
-    if (!json_parse(media_probe(e.file), &probe) || !probe.IsObject()) return;
+    if (!json_parse(media_probe(e.file.c_str()), &probe) || !probe.IsObject()) return;
     if (const std::optional<std::int64_t> duration = json_int64(probe, "duration_s")) e.duration_s = *duration;
-    if (const std::optional<std::string_view> mime = text_member(probe, "mime")) copy_cut(e.mime, *mime);
-    if (const std::optional<std::string_view> codec = text_member(probe, "codec")) copy_cut(e.codec, *codec);
+    if (const std::optional<std::string_view> mime = text_member(probe, "mime")) e.mime.assign(*mime);
+    if (const std::optional<std::string_view> codec = text_member(probe, "codec")) e.codec.assign(*codec);
     if (const std::optional<std::int32_t> bitrate = json_int32(probe, "bitrate_kbps")) e.bitrate_kbps = *bitrate;
     e.size = status.size;
 }
@@ -64,7 +63,7 @@ int add_episode(pf_episode_table &eps, const char *json) {
     pf_episode &e = eps[eps.count];
     e = pf_episode{};
     copy_host_members(e, doc);
-    const bool whole_path = file->size() < sizeof e.file;
+    const bool whole_path = file->size() < e.file.capacity;
     // A cut path names some other file, whose facts would be wrong.
     if (whole_path) copy_file_facts(e);
     ++eps.count;

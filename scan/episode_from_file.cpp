@@ -79,7 +79,9 @@ void fill_from_status(const char *media_path, pf_episode &ep) {
     FileStatus st;
     if (file_status(media_path, &st) != 0) return;
     ep.size = st.size;
-    fmt_rfc1123(st.mtime, ep.pubDate);
+    char date[kDateCapacity];
+    fmt_rfc1123(st.mtime, date);
+    ep.pubDate.assign(date);
 }
 
 // The probe's size and MIME type are not taken: the file status and the
@@ -88,7 +90,7 @@ void fill_from_probe(const char *media_path, pf_episode &ep) {
     JsonDoc doc;
     if (!json_parse(media_probe(media_path), &doc) || !doc.IsObject()) return;
     if (std::optional<std::int64_t> d = json_int64(doc, "duration_s")) ep.duration_s = *d;
-    if (std::optional<std::string_view> c = json_string(doc, "codec")) copy_cut(ep.codec, *c);
+    if (std::optional<std::string_view> c = json_string(doc, "codec")) ep.codec.assign(*c);
     if (std::optional<std::int32_t> b = json_int32(doc, "bitrate_kbps")) ep.bitrate_kbps = *b;
 }
 
@@ -108,14 +110,14 @@ void ep_fill_from_file(const char *folder, const char *name, const SidecarFacts 
     // The full path, not the cut `file` field, reaches the file system: a
     // cut path would name another file.
     std::string media_path = media_path_of(folder, name);
-    copy_cut(ep.file, media_path);
-    copy_cut(ep.title, clean_title(name));
+    ep.file.assign(media_path);
+    ep.title.assign(clean_title(name));
     fill_from_status(media_path.c_str(), ep);
     const MediaType *type = scanned_type_of(name);
-    copy_cut(ep.mime, type ? type->mime : "");
+    ep.mime.assign(type ? type->mime : "");
     fill_from_probe(media_path.c_str(), ep);
-    copy_cut(ep.image, sidecar.image);
-    copy_cut(ep.author, sidecar.author);
+    ep.image.assign(sidecar.image);
+    ep.author.assign(sidecar.author);
 }
 
 }  // namespace pf
