@@ -32,10 +32,10 @@ void fill_feed(const std::string &folder) {
         std::ofstream(path, std::ios::binary) << "ID3";
         pf::pf_episode &e = eps[eps.count++];
         e = pf::pf_episode{};
-        pf::copy_cut(e.file, path);
-        pf::copy_cut(e.title, "Episode " + number + ": \"Questions\" & <Answers>");
-        pf::copy_cut(e.pubDate, "Tue, 14 Nov 2023 22:13:20 GMT");
-        pf::copy_cut(e.mime, "audio/mpeg");
+        e.file.assign(path);
+        e.title.assign("Episode " + number + ": \"Questions\" & <Answers>");
+        e.pubDate.assign("Tue, 14 Nov 2023 22:13:20 GMT");
+        e.mime.assign("audio/mpeg");
         e.size = 48'000'000 + i;
         e.duration_s = 3000 + i;
     }

@@ -42,12 +42,12 @@ void fill_feed(const std::string &folder) {
         std::ofstream(path, std::ios::binary) << "ID3";
         pf::pf_episode &e = eps[eps.count++];
         e = pf::pf_episode{};
-        pf::copy_cut(e.file, path);
-        pf::copy_cut(e.title, "Episode " + std::to_string(i + 1) + ": Questions & Answers");
-        pf::copy_cut(e.pubDate, "Tue, 14 Nov 2023 22:13:20 GMT");
-        pf::copy_cut(e.image, "https://media.example.com/show/ep" + std::to_string(i + 1) + ".jpg");
-        pf::copy_cut(e.author, "The \"Bench\" Crew");
-        pf::copy_cut(e.mime, "audio/mpeg");
+        e.file.assign(path);
+        e.title.assign("Episode " + std::to_string(i + 1) + ": Questions & Answers");
+        e.pubDate.assign("Tue, 14 Nov 2023 22:13:20 GMT");
+        e.image.assign("https://media.example.com/show/ep" + std::to_string(i + 1) + ".jpg");
+        e.author.assign("The \"Bench\" Crew");
+        e.mime.assign("audio/mpeg");
         e.size = 48'000'000 + i;
         e.duration_s = 3000 + i;
     }
@@ -60,7 +60,7 @@ void render() {
 void check_files() {
     pf::FileStatus status;
     for (int i = 0; i < pf::s_feed.episodes.count; ++i)
-        if (pf::file_status(pf::s_feed.episodes[i].file, &status) != 0) std::abort();
+        if (pf::file_status(pf::s_feed.episodes[i].file.c_str(), &status) != 0) std::abort();
 }
 
 }  // namespace

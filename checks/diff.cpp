@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 #include <cstdint>
-#include <cstring>
 #include <deque>
 #include <exception>
 #include <new>
@@ -82,11 +81,7 @@ std::string decode_entities(std::string_view text) {
 
 // Cuts text to room - 1 bytes as a fixed field would, never inside a UTF-8
 // character.
-void cut_to(std::string &text, std::size_t room) {
-    if (text.size() < room) return;
-    copy_cut(text.data(), room, text);
-    text.resize(std::strlen(text.c_str()));
-}
+void cut_to(std::string &text, std::size_t room) { text.resize(cut_length(text, room)); }
 
 // The texts of the old items, each held as long as the file has it rather
 // than in a fixed field. A value that decoding and the cut leave as it is
@@ -183,8 +178,8 @@ std::string as_written(const char *stored, std::size_t capacity) {
 }
 
 bool same_as_item(const pf_episode &e, const GuidItems &item) {
-    return as_written(e.title, kTitleRoom) == item.title && as_written(e.pubDate, kPubDateRoom) == item.pubDate &&
-           as_written(e.url, kUrlRoom) == item.url;
+    return as_written(e.title.c_str(), kTitleRoom) == item.title &&
+           as_written(e.pubDate.c_str(), kPubDateRoom) == item.pubDate && as_written(e.url.c_str(), kUrlRoom) == item.url;
 }
 
 // The index stands in for the nested search: it keeps the first item of each
@@ -194,7 +189,7 @@ Counts match_episodes(const pf_episode_table &eps, OldItems &old) {
     Counts counts;
     for (int i = 0; i < eps.count; ++i) {
         const pf_episode &e = eps[i];
-        const std::string guid = as_written(e.guid, kGuidRoom);
+        const std::string guid = as_written(e.guid.c_str(), kGuidRoom);
         const auto entry = guid.empty() ? old.by_guid.end() : old.by_guid.find(guid);
         if (entry == old.by_guid.end()) {
             ++counts.added;

@@ -34,7 +34,7 @@ std::int64_t total_bytes(const pf_episode_table &eps) {
 
 const char *feed_type(const pf_episode_table &eps) {
     for (int i = 0; i < eps.count; ++i)
-        if (is_video_name(eps[i].file)) return "video";
+        if (is_video_name(eps[i].file.c_str())) return "video";
     return "audio";
 }
 
@@ -61,9 +61,9 @@ const char *newest_pub_date(const pf_episode_table &eps) {
     std::int64_t newest_time = -1;
     for (int i = 0; i < eps.count; ++i) {
         std::int64_t t = 0;
-        if (parse_http_date(eps[i].pubDate, &t) == 0 && t > newest_time) {
+        if (parse_http_date(eps[i].pubDate.c_str(), &t) == 0 && t > newest_time) {
             newest_time = t;
-            newest = eps[i].pubDate;
+            newest = eps[i].pubDate.c_str();
         }
     }
     return newest;

@@ -8,12 +8,14 @@
 
 namespace pf {
 
-pf_feed_state s_feed;
+// Initialised by the compiler, not at load: all zero, in zero-filled storage
+// that costs no memory until a page of it is written.
+constinit pf_feed_state s_feed{};
 
 void reset_feed_state(pf_feed_state &st) {
     st.channel.count = 0;
-    // The records stay as they are: a record is zero-filled when it is taken,
-    // and clearing them all would write every page of them.
+    // The records stay as they are: a record is emptied when it is taken,
+    // and emptying them all would write every page of them.
     st.episodes.reset();
     for (char **text : {&st.urls.base, &st.urls.local_root, &st.urls.guid_prefix}) {
         std::free(*text);

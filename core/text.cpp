@@ -13,52 +13,6 @@ namespace pf {
 
 namespace {
 
-struct Utf8Step {
-    std::size_t length;  // bytes consumed: the whole character, or the maximal ill-formed prefix
-    bool valid;
-    char32_t code;
-};
-
-// Decodes one character at text[i]. An ill-formed sequence consumes its lead
-// byte and the continuation bytes that still fitted, so that each broken
-// sequence turns into exactly one replacement character.
-Utf8Step utf8_step(std::string_view text, std::size_t i) {
-    const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-    const unsigned char lead = byte(i);
-    if (lead < 0x80) return {1, true, lead};
-
-    std::size_t need = 0;
-    unsigned char lo = 0x80, hi = 0xBF;
-    char32_t code = 0;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        need = 1;
-        code = lead & 0x1F;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        need = 2;
-        code = lead & 0x0F;
-        if (lead == 0xE0) lo = 0xA0;
-        if (lead == 0xED) hi = 0x9F;  // surrogates are not characters
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        need = 3;
-        code = lead & 0x07;
-        if (lead == 0xF0) lo = 0x90;
-        if (lead == 0xF4) hi = 0x8F;  // nothing beyond U+10FFFF
-    } else {
-        return {1, false, 0};
-    }
-
-    std::size_t k = i + 1;
-    for (std::size_t n = 0; n < need; ++n, ++k) {
-        if (k >= text.size()) return {k - i, false, 0};
-        const unsigned char c = byte(k);
-        if (c < lo || c > hi) return {k - i, false, 0};
-        code = (code << 6) | (c & 0x3F);
-        lo = 0x80;
-        hi = 0xBF;
-    }
-    return {k - i, true, code};
-}
-
 constexpr std::string_view kReplacement = "\xEF\xBF\xBD";
 
 // Room for an escaped copy of n bytes at `factor` bytes each, or 0 when the
@@ -109,22 +63,11 @@ bool xml_forbidden_control(unsigned char c) { return c < 0x20 && c != '\t' && c 
 
 bool copy_cut(char *dst, std::size_t cap, std::string_view src) {
     if (cap == 0) return src.empty();
-    const bool fits = src.size() <= cap - 1;
-    std::size_t keep = fits ? src.size() : cap - 1;
-    if (!fits) {
-        // Step back to the lead byte of the character the cut falls in; drop
-        // that character only when it was valid and would be split.
-        std::size_t lead = keep;
-        while (lead > 0 && keep - lead < 3 && (static_cast<unsigned char>(src[lead]) & 0xC0) == 0x80) --lead;
-        if (lead < keep) {
-            const Utf8Step step = utf8_step(src, lead);
-            if (step.valid && lead + step.length > keep) keep = lead;
-        }
-    }
+    const std::size_t keep = cut_length(src, cap);
     // An empty view may carry a null pointer, which memmove must never see.
     if (keep > 0) std::memmove(dst, src.data(), keep);
     dst[keep] = '\0';
-    return fits;
+    return keep == src.size();
 }
 
 const char *base_name(const char *path) {

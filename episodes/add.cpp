@@ -32,8 +32,7 @@ void copy_host_members(pf_episode &e, const JsonValue &obj) {
         if (field.kind == FieldKind::int32) {
             if (const std::optional<std::int32_t> number = json_int32(obj, field.name)) e.*field.int32 = *number;
         } else if (const std::optional<std::string_view> text = text_member(obj, field.name)) {
-            const std::span<char> stored = field.text(e);
-            copy_cut(stored.data(), stored.size(), *text);
+            field.assign(e, *text);
         }
     }
 }
@@ -42,12 +41,12 @@ void copy_host_members(pf_episode &e, const JsonValue &obj) {
 // host gave, with size 0 and no probed facts.
 void copy_file_facts(pf_episode &e) {
     FileStatus status;
-    if (file_status(e.file, &status) != 0) return;
-    const pf_media_facts facts = probe_media(e.file, &status);
+    if (file_status(e.file.c_str(), &status) != 0) return;
+    const pf_media_facts facts = probe_media(e.file.c_str(), &status);
     if (facts.found) {
         e.duration_s = facts.duration_s;
-        copy_cut(e.mime, facts.mime);
-        copy_cut(e.codec, facts.codec);
+        e.mime.assign(facts.mime);
+        e.codec.assign(facts.codec);
         e.bitrate_kbps = facts.bitrate_kbps;
     }
     e.size = status.size;
@@ -66,7 +65,7 @@ int add_episode(pf_episode_table &eps, const char *json) {
     pf_episode &e = eps[eps.count];
     e = pf_episode{};
     copy_host_members(e, doc);
-    const bool whole_path = file->size() < sizeof e.file;
+    const bool whole_path = file->size() < e.file.capacity;
     // A cut path names some other file, whose facts would be wrong.
     if (whole_path) copy_file_facts(e);
     ++eps.count;

@@ -1,6 +1,6 @@
 // The episode table, the URL settings and overrides, and the derivation of
-// each episode's enclosure URL and GUID. Records hold fixed-capacity texts
-// only, so an episode is copied by copying its record.
+// each episode's enclosure URL and GUID. A record's texts hold what they
+// hold, not their capacities: an episode costs what its texts take.
 #pragma once
 
 #include <cstddef>
@@ -10,6 +10,7 @@
 #include <string_view>
 #include <type_traits>
 
+#include "core/bounded_text.h"
 #include "quorvane_podcastfeed.h"
 
 namespace pf {
@@ -17,33 +18,37 @@ namespace pf {
 constexpr int kMaxEpisodes = PF_MAX_EPISODES;
 constexpr int kMaxOverrides = 4096;
 
+// All zero is the empty record. Copying one copies its texts and may throw
+// std::bad_alloc; moving one cannot fail.
 struct pf_episode {
-    char file[1024];
-    char title[1024];
-    char description[4096];
-    char image[2048];
-    char author[1024];
-    std::int32_t episode;
-    std::int32_t season;
-    std::int32_t block;
-    char keywords[2048];
-    char pubDate[64];
-    char url[4096];
-    char guid[2048];
-    std::int64_t duration_s;
-    std::int64_t size;
-    char mime[64];
-    char codec[32];
-    std::int32_t bitrate_kbps;
-    std::int32_t url_explicit;
+    BoundedText<1024> file;
+    BoundedText<1024> title;
+    BoundedText<4096> description;
+    BoundedText<2048> image;
+    BoundedText<1024> author;
+    std::int32_t episode = 0;
+    std::int32_t season = 0;
+    std::int32_t block = 0;
+    BoundedText<2048> keywords;
+    BoundedText<64> pubDate;
+    BoundedText<4096> url;
+    BoundedText<2048> guid;
+    std::int64_t duration_s = 0;
+    std::int64_t size = 0;
+    BoundedText<64> mime;
+    BoundedText<32> codec;
+    std::int32_t bitrate_kbps = 0;
+    std::int32_t url_explicit = 0;
     // Scratch texts that feed_episode_field returns for numeric fields.
-    char duration[32];
-    char duration_s_text[24];
-    char size_text[24];
-    char bitrate_kbps_text[16];
-    char episode_text[16];
-    char season_text[16];
-    char block_text[16];
+    char duration[32] = "";
+    char duration_s_text[24] = "";
+    char size_text[24] = "";
+    char bitrate_kbps_text[16] = "";
+    char episode_text[16] = "";
+    char season_text[16] = "";
+    char block_text[16] = "";
+
+    bool operator==(const pf_episode &) const = default;
 };
 
 // The episodes in feed order. A record stays where it was first written and
@@ -52,11 +57,11 @@ struct pf_episode {
 // host stays on its episode's record. All zero is the empty table, so it
 // needs no start-up step, and records never used are never written.
 struct pf_episode_table {
-    int count;  // the episodes, at positions 0 to count - 1
+    int count = 0;  // the episodes, at positions 0 to count - 1
 
     // The record at a feed position. Positions from count on name the free
     // records, the one at count being the next to take; whoever takes it
-    // zero-fills it first.
+    // empties it first (assigning pf_episode{} releases its texts).
     pf_episode &operator[](int position);
     const pf_episode &operator[](int position) const;
 
@@ -67,7 +72,8 @@ struct pf_episode_table {
     // moving up or down by one.
     void move(int from, int to);
 
-    // Empty, and every position back on the record it had at load.
+    // Empty, and every position back on the record it had at load. The
+    // records keep their texts until they are taken again.
     void reset() {
         count = 0;
         ordered_ = 0;
@@ -77,13 +83,22 @@ private:
     using RecordNumber = std::uint16_t;
     static_assert(kMaxEpisodes - 1 <= std::numeric_limits<RecordNumber>::max());
 
+    // Never destroyed, like the rest of the state: it lasts until the
+    // process ends, and destroying 4096 records at exit would read every
+    // page of them and free texts a late call could still reach.
+    union Records {
+        constexpr Records() : at() {}
+        constexpr ~Records() {}
+        pf_episode at[kMaxEpisodes];
+    };
+
     void order_through(int end);
 
-    pf_episode records_[kMaxEpisodes];
+    Records records_;
     // The record numbers of positions 0 to ordered_ - 1, a permutation of
     // those numbers; every later position still names its own record.
-    RecordNumber order_[kMaxEpisodes];
-    int ordered_;
+    RecordNumber order_[kMaxEpisodes] = {};
+    int ordered_ = 0;
 };
 
 // How a field is kept: a text in place, or a number the host reads through a
@@ -98,14 +113,35 @@ struct pf_field {
     bool host_sets;        // feed_episode_set may write it
     bool host_adds;        // feed_episode_add takes it from the host's object
     bool host_reads;       // feed_episode_field answers it
-    std::span<char> (*text)(pf_episode &e);  // the text, or a number's scratch text
-    std::int32_t pf_episode::*int32;          // int32 fields
-    std::int64_t pf_episode::*int64;          // int64 and clock fields (the clock shows duration_s)
+    // Text fields: the text (its data() a C text), and its replacement, cut
+    // to the capacity (true when it fitted whole; throws std::bad_alloc with
+    // the text as it was).
+    std::string_view (*view)(const pf_episode &e);
+    bool (*assign)(pf_episode &e, std::string_view text);
+    // Number fields: the scratch text the host reads the number through.
+    std::span<char> (*scratch)(pf_episode &e);
+    std::int32_t pf_episode::*int32;  // int32 fields
+    std::int64_t pf_episode::*int64;  // int64 and clock fields (the clock shows duration_s)
 };
 
-template <auto Member>
-constexpr std::span<char> text_of(pf_episode &e) {
-    return e.*Member;
+template <auto Text>
+std::string_view field_view(const pf_episode &e) {
+    return (e.*Text).view();
+}
+
+template <auto Text>
+bool field_assign(pf_episode &e, std::string_view text) {
+    return (e.*Text).assign(text);
+}
+
+template <auto Scratch>
+constexpr std::span<char> field_scratch(pf_episode &e) {
+    return e.*Scratch;
+}
+
+template <std::size_t N>
+constexpr std::size_t capacity_of(BoundedText<N> pf_episode::*) {
+    return N;
 }
 
 template <std::size_t N>
@@ -113,17 +149,19 @@ constexpr std::size_t capacity_of(char (pf_episode::*)[N]) {
     return N;
 }
 
-// A row whose accessor and capacity come from the one member, so they cannot
-// disagree.
+// A row whose accessors and capacity come from the one member, so they
+// cannot disagree.
 template <auto Text>
 constexpr pf_field text_field(const char *name, bool host_sets, bool host_adds) {
-    return {name, FieldKind::text, capacity_of(Text), host_sets, host_adds, true, text_of<Text>, nullptr, nullptr};
+    return {name, FieldKind::text, capacity_of(Text), host_sets, host_adds, true,
+            field_view<Text>, field_assign<Text>, nullptr, nullptr, nullptr};
 }
 
 // A number and its scratch text; a clock shows its seconds as a duration.
 template <auto Number, auto Scratch>
 constexpr pf_field number_field(const char *name, bool host_sets, bool host_adds, bool clock = false) {
-    pf_field f{name, FieldKind::int32, capacity_of(Scratch), host_sets, host_adds, true, text_of<Scratch>, nullptr, nullptr};
+    pf_field f{name, FieldKind::int32, capacity_of(Scratch), host_sets, host_adds, true,
+               nullptr, nullptr, field_scratch<Scratch>, nullptr, nullptr};
     if constexpr (std::is_same_v<decltype(Number), std::int32_t pf_episode::*>) {
         f.int32 = Number;
     } else {
@@ -185,8 +223,9 @@ struct pf_url_settings {
 };
 
 // Fills e.url and e.guid from the overrides and URL settings; a URL once
-// derived (or set by the host) is kept. False, with "out of memory" set and
-// both texts as they were, when the path cannot be percent-encoded.
+// derived (or set by the host) is kept, and a text that comes out the same
+// keeps its address. False, with "out of memory" set and both texts as they
+// were, when memory runs out.
 bool ep_derive_urls(const pf_url_settings &urls, pf_episode &e);
 
 }  // namespace pf

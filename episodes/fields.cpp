@@ -1,5 +1,6 @@
-// Reading an episode's fields as text: texts in place, numbers through the
-// record's own scratch texts, with the enclosure URL and GUID derived first.
+// Reading an episode's fields as text: texts as the record holds them,
+// numbers through the record's own scratch texts, with the enclosure URL and
+// GUID derived first.
 #include <cinttypes>
 #include <cstdio>
 #include <span>
@@ -21,23 +22,23 @@ const char kUnknownField[] = "";
 
 static_assert(field_capacity("duration") == kDurationCapacity);
 
-// Every number is written to its own scratch text, so the text of one stays
-// readable while the host asks for another.
-void refresh_number_texts(pf_episode &e) {
-    for (const pf_field &f : PF_EPISODE_FIELDS) {
-        const std::span<char> out = f.text(e);
-        switch (f.kind) {
-            case FieldKind::text: break;
-            case FieldKind::int32: std::snprintf(out.data(), out.size(), "%" PRId32, e.*f.int32); break;
-            case FieldKind::int64: std::snprintf(out.data(), out.size(), "%" PRId64, e.*f.int64); break;
-            case FieldKind::clock: fmt_duration_local(e.*f.int64, out.data()); break;
-        }
+// A number is written to its own scratch text when it is asked for, so the
+// text of one stays readable while the host asks for another.
+const char *number_text(const pf_field &f, pf_episode &e) {
+    const std::span<char> out = f.scratch(e);
+    switch (f.kind) {
+        case FieldKind::text: break;
+        case FieldKind::int32: std::snprintf(out.data(), out.size(), "%" PRId32, e.*f.int32); break;
+        case FieldKind::int64: std::snprintf(out.data(), out.size(), "%" PRId64, e.*f.int64); break;
+        case FieldKind::clock: fmt_duration_local(e.*f.int64, out.data()); break;
     }
+    return out.data();
 }
 
 const char *field_text(pf_episode &e, std::string_view name) {
     const pf_field *field = find_field(name);
-    return field && field->host_reads ? field->text(e).data() : kUnknownField;
+    if (!field || !field->host_reads) return kUnknownField;
+    return field->kind == FieldKind::text ? field->view(e).data() : number_text(*field, e);
 }
 
 }  // namespace
@@ -56,7 +57,6 @@ extern "C" PF_API const char *feed_episode_field(int index, const char *field) {
         return nullptr;
     }
     pf_episode &e = st.episodes[index];
-    refresh_number_texts(e);
     // The host sees the URL and GUID the feed would carry, whatever it asks for.
     if (!ep_derive_urls(st.urls, e)) return nullptr;
     return field_text(e, field);

@@ -1,12 +1,12 @@
 // The episode table in feed order, and the host's edits of it: setting one
 // field, removing an episode, moving one to another position.
 #include <algorithm>
+#include <new>
 #include <string_view>
 
 #include "core/error.h"
 #include "core/feed_state.h"
 #include "core/number.h"
-#include "core/text.h"
 #include "episodes/episodes.h"
 #include "quorvane_podcastfeed.h"
 
@@ -24,8 +24,8 @@ int set_field(pf_episode &e, std::string_view key, const char *value) {
         e.*field->int32 = atoi_sat(value);
         return 0;
     }
-    const std::span<char> text = field->text(e);
-    copy_cut(text.data(), text.size(), value);
+    // Throws with the text as it was, so a failed call changes nothing.
+    field->assign(e, value);
     // A URL the host chose is never derived again, even an empty one.
     if (key == "url") e.url_explicit = 1;
     return 0;
@@ -39,11 +39,11 @@ int set_field(pf_episode &e, std::string_view key, const char *value) {
 // position names its own record: a table that never shrank uses the records
 // from the front and leaves the others untouched.
 pf_episode &pf_episode_table::operator[](int position) {
-    return records_[position < ordered_ ? order_[position] : position];
+    return records_.at[position < ordered_ ? order_[position] : position];
 }
 
 const pf_episode &pf_episode_table::operator[](int position) const {
-    return records_[position < ordered_ ? order_[position] : position];
+    return records_.at[position < ordered_ ? order_[position] : position];
 }
 
 // Edits reorder the positions below count only, and only once those all
@@ -74,8 +74,11 @@ extern "C" PF_API int feed_episode_set(int index, const char *key, const char *v
     using namespace pf;
     pf_episode_table &eps = s_feed.episodes;
     if (!is_position(eps, index) || !key || !value) return fail("feed_episode_set: bad args");
-    if (set_field(eps[index], key, value) != 0)
-        return fail("feed_episode_set: unknown key '%s'", key);
+    try {
+        if (set_field(eps[index], key, value) != 0) return fail("feed_episode_set: unknown key '%s'", key);
+    } catch (const std::bad_alloc &) {
+        return fail("out of memory");
+    }
     clear_err();
     return 0;
 }

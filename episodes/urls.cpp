@@ -1,7 +1,8 @@
 // Enclosure URLs and GUIDs: the URL settings, the host's per-file overrides,
 // and the derivation that fills each episode's url and guid from them.
-#include <cstdio>
 #include <cstdlib>
+#include <new>
+#include <string>
 #include <string_view>
 
 #include "core/error.h"
@@ -42,53 +43,69 @@ const char *path_below(const char *file, std::string_view root) {
     return base_name(file);
 }
 
-void keep_or_default_guid(pf_episode &e) {
-    if (!e.guid[0]) copy_cut(e.guid, e.file);
-}
-
-// False, with the url untouched, when the path cannot be encoded for lack of
-// memory: a URL once stored is kept, so a stand-in would be published for good.
-bool derive_url(const pf_url_settings &urls, pf_episode &e) {
+// Without both settings there is nothing to publish under: the local path
+// is the best URL known. Throws std::bad_alloc when memory runs out.
+std::string derived_url(const pf_url_settings &urls, const pf_episode &e) {
     const char *base = setting(urls.base);
     const char *root = setting(urls.local_root);
-    // Without both settings there is nothing to publish under: the local
-    // path is the best URL known.
-    if (!*base || !*root) {
-        copy_cut(e.url, e.file);
-        return true;
-    }
-    const HeapText quoted = pf_quote(path_below(e.file, root));
-    if (!quoted) return false;
-    std::snprintf(e.url, sizeof e.url, "%s/%s", base, quoted.get());
-    return true;
+    if (!*base || !*root) return std::string(e.file.view());
+    const HeapText quoted = pf_quote(path_below(e.file.c_str(), root));
+    if (!quoted) throw std::bad_alloc();
+    std::string url = base;
+    url += '/';
+    url += quoted.get();
+    return url;
 }
 
-void derive_guid(const pf_url_settings &urls, pf_episode &e) {
+std::string derived_guid(const pf_url_settings &urls, const pf_episode &e) {
     const char *prefix = setting(urls.guid_prefix);
-    if (*prefix)
-        std::snprintf(e.guid, sizeof e.guid, "%s/%s", prefix, base_name(e.file));
-    else
-        copy_cut(e.guid, e.file);
+    if (!*prefix) return std::string(e.file.view());
+    std::string guid = prefix;
+    guid += '/';
+    guid += base_name(e.file.c_str());
+    return guid;
+}
+
+// Both texts change or neither: the new ones are made before either is
+// stored. A text that comes out as it was keeps its block, so an address the
+// host holds stays valid however often the derivation runs.
+void store(pf_episode &e, std::string_view url, std::string_view guid) {
+    decltype(pf_episode::url) new_url;
+    decltype(pf_episode::guid) new_guid;
+    const bool url_changes = !e.url.holds(url);
+    const bool guid_changes = !e.guid.holds(guid);
+    if (url_changes) new_url.assign(url);
+    if (guid_changes) new_guid.assign(guid);
+    if (url_changes) e.url.swap(new_url);
+    if (guid_changes) e.guid.swap(new_guid);
+}
+
+void derive(const pf_url_settings &urls, pf_episode &e) {
+    if (const pf_override *o = first_override_for(urls, e.file.c_str())) {
+        // An override outranks even a URL the host set on the episode.
+        store(e, o->url, e.guid.empty() ? e.file.view() : e.guid.view());
+        return;
+    }
+    // A URL once derived or set by the host stays, so a feed's enclosures do
+    // not change under listeners when the settings change later.
+    if (!e.url.empty() || e.url_explicit) {
+        if (e.guid.empty()) e.guid.assign(e.file.view());
+        return;
+    }
+    store(e, derived_url(urls, e), derived_guid(urls, e));
 }
 
 }  // namespace
 
 bool ep_derive_urls(const pf_url_settings &urls, pf_episode &e) {
-    if (const pf_override *o = first_override_for(urls, e.file)) {
-        // An override outranks even a URL the host set on the episode.
-        copy_cut(e.url, o->url);
-        keep_or_default_guid(e);
+    try {
+        derive(urls, e);
         return true;
+    } catch (const std::bad_alloc &) {
+        // A stand-in URL would be kept, and so published for good.
+        set_err("out of memory");
+        return false;
     }
-    // A URL once derived or set by the host stays, so a feed's enclosures do
-    // not change under listeners when the settings change later.
-    if (e.url[0] || e.url_explicit) {
-        keep_or_default_guid(e);
-        return true;
-    }
-    if (!derive_url(urls, e)) return false;
-    derive_guid(urls, e);
-    return true;
 }
 
 }  // namespace pf

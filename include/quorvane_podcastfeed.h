@@ -120,7 +120,8 @@ PF_API int feed_episode_add(const char *json);
  * field's capacity). Setting "url" fixes the enclosure URL against later
  * derivation. Empties the last error. Fails with
  *   "feed_episode_set: bad args"           (index out of range, key or value NULL)
- *   "feed_episode_set: unknown key '<key>'" */
+ *   "feed_episode_set: unknown key '<key>'"
+ *   "out of memory"                        (the field is left as it was) */
 PF_API int feed_episode_set(int index, const char *key, const char *value);
 
 /* Removes the episode at index; later episodes move one place forward.

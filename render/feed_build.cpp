@@ -158,23 +158,25 @@ bool put_channel_head(Appender &out, const ChannelTexts &c) {
 
 // A URL the host set is published even when the file is not reachable from
 // here; a derived one only while the file can be examined.
-bool has_enclosure(const pf_episode &e, StatusWalk &files) { return e.url_explicit || files.exists(e.file); }
+bool has_enclosure(const pf_episode &e, StatusWalk &files) { return e.url_explicit || files.exists(e.file.c_str()); }
 
 // The image and author lines are written whole, however long their escaped
 // values grow, so an element is never cut open.
 int put_item(Appender &out, const pf_url_settings &urls, StatusWalk &files, pf_episode &e) {
     if (!ep_derive_urls(urls, e)) return kBuildOutOfMemory;
     XmlText title, url, guid, pub_date, image, author;
-    if (!escape_all({{&title, e.title}, {&url, e.url}, {&guid, e.guid}, {&pub_date, e.pubDate}}))
+    if (!escape_all({{&title, e.title.c_str()}, {&url, e.url.c_str()}, {&guid, e.guid.c_str()},
+                     {&pub_date, e.pubDate.c_str()}}))
         return kBuildOutOfMemory;
-    if ((e.image[0] && !image.set(e.image)) || (e.author[0] && !author.set(e.author))) return kBuildOutOfMemory;
+    if ((!e.image.empty() && !image.set(e.image.c_str())) || (!e.author.empty() && !author.set(e.author.c_str())))
+        return kBuildOutOfMemory;
     char duration[kDurationCapacity];
     fmt_duration_local(e.duration_s, duration);
 
     const bool fits =
         out.put("    <item>\n      <title>%s</title>\n", title.get()) &&
         (!has_enclosure(e, files) ||
-         out.put("      <enclosure url=\"%s\" type=\"%s\" length=\"%lld\" />\n", url.get(), e.mime,
+         out.put("      <enclosure url=\"%s\" type=\"%s\" length=\"%lld\" />\n", url.get(), e.mime.c_str(),
                  static_cast<long long>(e.size))) &&
         out.put("      <guid isPermaLink=\"false\">%s</guid>\n"
                 "      <pubDate>%s</pubDate>\n"

@@ -82,7 +82,9 @@ void fill_from_status(const char *media_path, pf_episode &ep, std::optional<File
     if (file_status(media_path, &st) != 0) return;
     status = st;
     ep.size = st.size;
-    fmt_rfc1123(st.mtime, ep.pubDate);
+    char date[kDateCapacity];
+    fmt_rfc1123(st.mtime, date);
+    ep.pubDate.assign(date);
 }
 
 // The probe's size and MIME type are not taken: the file status and the
@@ -91,7 +93,7 @@ void fill_from_probe(const char *media_path, pf_episode &ep, const std::optional
     const pf_media_facts facts = probe_media(media_path, status ? &*status : nullptr);
     if (!facts.found) return;
     ep.duration_s = facts.duration_s;
-    copy_cut(ep.codec, facts.codec);
+    ep.codec.assign(facts.codec);
     ep.bitrate_kbps = facts.bitrate_kbps;
 }
 
@@ -111,15 +113,15 @@ void ep_fill_from_file(const char *folder, const char *name, const SidecarFacts 
     // The full path, not the cut `file` field, reaches the file system: a
     // cut path would name another file.
     std::string media_path = media_path_of(folder, name);
-    copy_cut(ep.file, media_path);
-    copy_cut(ep.title, clean_title(name));
+    ep.file.assign(media_path);
+    ep.title.assign(clean_title(name));
     std::optional<FileStatus> status;
     fill_from_status(media_path.c_str(), ep, status);
     const MediaType *type = scanned_type_of(name);
-    copy_cut(ep.mime, type ? type->mime : "");
+    ep.mime.assign(type ? type->mime : "");
     fill_from_probe(media_path.c_str(), ep, status);
-    copy_cut(ep.image, sidecar.image);
-    copy_cut(ep.author, sidecar.author);
+    ep.image.assign(sidecar.image);
+    ep.author.assign(sidecar.author);
 }
 
 }  // namespace pf

@@ -72,7 +72,7 @@ struct SidecarFacts {
     std::string author;
 };
 
-// Fills the zeroed record ep from the file folder/name: path, cleaned title,
+// Fills the empty record ep from the file folder/name: path, cleaned title,
 // size and date from the file status, MIME type from the extension, probed
 // duration, codec and bitrate, and image and author from its sidecar facts.
 // Fields whose source fails stay zero; nothing is reported.

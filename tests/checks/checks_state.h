@@ -45,10 +45,10 @@ protected:
         pf::pf_episode_table &eps = pf::s_feed.episodes;
         pf::pf_episode &e = eps[eps.count++];
         e = pf::pf_episode{};
-        pf::copy_cut(e.file, path);
-        pf::copy_cut(e.title, "Title of " + name);
-        pf::copy_cut(e.pubDate, "Tue, 14 Nov 2023 22:13:20 GMT");
-        pf::copy_cut(e.mime, "audio/mpeg");
+        e.file.assign(path);
+        e.title.assign("Title of " + name);
+        e.pubDate.assign("Tue, 14 Nov 2023 22:13:20 GMT");
+        e.mime.assign("audio/mpeg");
         e.duration_s = 125;
         e.size = 11;
         return e;

@@ -26,9 +26,9 @@ protected:
     // An episode with a fixed URL and GUID, so hand-written items can name them.
     pf::pf_episode &add_fixed(const std::string &guid, const std::string &title, const std::string &url) {
         pf::pf_episode &e = add_episode(guid + ".mp3");
-        pf::copy_cut(e.guid, guid);
-        pf::copy_cut(e.title, title);
-        pf::copy_cut(e.url, url);
+        e.guid.assign(guid);
+        e.title.assign(title);
+        e.url.assign(url);
         e.url_explicit = 1;
         return e;
     }
@@ -62,7 +62,7 @@ std::string feed(const std::string &items) {
 TEST_F(DiffTest, FeedWrittenFromTheTableComparesUnchanged) {
     feed_url_base("http://example.org/show", folder().c_str());
     add_episode("one.mp3");
-    add_episode("two & three.mp3").pubDate[0] = '\0';
+    add_episode("two & three.mp3").pubDate.assign("");
     EXPECT_EQ(diff_with_rendered(), result(0, 0, 0, 2));
     EXPECT_STREQ(feed_last_error(), "");
 }
@@ -72,16 +72,16 @@ TEST_F(DiffTest, TextsTheWriterNormalisesStillCompareUnchanged) {
         const char *what;
         std::function<void(pf::pf_episode &)> edit;
     } cases[] = {
-        {"control bytes", [](pf::pf_episode &e) { pf::copy_cut(e.title, "a\x01" "b\x1f" "c"); }},
-        {"invalid UTF-8", [](pf::pf_episode &e) { pf::copy_cut(e.title, "caf\xe9 \xff"); }},
-        {"escaped title beyond its field", [](pf::pf_episode &e) { pf::copy_cut(e.title, std::string(1023, '&')); }},
-        {"long escaped GUID", [](pf::pf_episode &e) { pf::copy_cut(e.guid, std::string(2047, '<')); }},
+        {"control bytes", [](pf::pf_episode &e) { e.title.assign("a\x01" "b\x1f" "c"); }},
+        {"invalid UTF-8", [](pf::pf_episode &e) { e.title.assign("caf\xe9 \xff"); }},
+        {"escaped title beyond its field", [](pf::pf_episode &e) { e.title.assign(std::string(1023, '&')); }},
+        {"long escaped GUID", [](pf::pf_episode &e) { e.guid.assign(std::string(2047, '<')); }},
         {"long escaped URL",
          [](pf::pf_episode &e) {
-             pf::copy_cut(e.url, "http://h/?" + std::string(4085, '&'));
+             e.url.assign("http://h/?" + std::string(4085, '&'));
              e.url_explicit = 1;
          }},
-        {"invalid UTF-8 GUID", [](pf::pf_episode &e) { pf::copy_cut(e.guid, "id-\xc3"); }},
+        {"invalid UTF-8 GUID", [](pf::pf_episode &e) { e.guid.assign("id-\xc3"); }},
     };
     for (const auto &c : cases) {
         pf::reset_feed_state(pf::s_feed);
@@ -193,9 +193,9 @@ TEST_F(DiffTest, TwoEpisodesWithOneGuidBothMatchItsItem) {
 }
 
 TEST_F(DiffTest, NewestDateIsTheFirstLatestAsStoredAndEscaped) {
-    add_fixed("g1", "T", "u").pubDate[0] = '\0';
-    pf::copy_cut(add_fixed("g2", "T", "u").pubDate, "15 Nov 2023 08:00:00 \"UTC\"");
-    pf::copy_cut(add_fixed("g3", "T", "u").pubDate, "Wed, 15 Nov 2023 08:00:00 GMT");
+    add_fixed("g1", "T", "u").pubDate.assign("");
+    add_fixed("g2", "T", "u").pubDate.assign("15 Nov 2023 08:00:00 \"UTC\"");
+    add_fixed("g3", "T", "u").pubDate.assign("Wed, 15 Nov 2023 08:00:00 GMT");
     EXPECT_EQ(diff_with_text(feed("")), result(3, 0, 0, 0, "15 Nov 2023 08:00:00 \\\"UTC\\\""));
 }
 
@@ -216,8 +216,8 @@ TEST_F(DiffTest, FailuresLeaveAnEmptyResultAndTheTableUntouched) {
     for (const auto &c : cases) {
         EXPECT_STREQ(feed_diff(c.path), "");
         EXPECT_EQ(feed_last_error(), c.message);
-        EXPECT_STREQ(e.url, "");
-        EXPECT_STREQ(e.guid, "");
+        EXPECT_STREQ(e.url.c_str(), "");
+        EXPECT_STREQ(e.guid.c_str(), "");
     }
 }
 

@@ -24,8 +24,8 @@ void fill_table(const std::vector<Ep> &eps) {
     for (const Ep &ep : eps) {
         pf::pf_episode &e = table[table.count++];
         e = pf::pf_episode{};
-        pf::copy_cut(e.file, ep.file);
-        pf::copy_cut(e.pubDate, ep.pubDate);
+        e.file.assign(ep.file);
+        e.pubDate.assign(ep.pubDate);
         e.size = ep.size;
     }
 }

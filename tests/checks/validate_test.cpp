@@ -123,23 +123,23 @@ TEST_F(FeedTest, FeedWithoutEpisodesPasses) {
 }
 
 TEST_F(FeedTest, EpisodeWithoutItsFileLacksOnlyTheEnclosure) {
-    pf::copy_cut(add_episode("one.mp3").file, path("missing.mp3"));
+    add_episode("one.mp3").file.assign(path("missing.mp3"));
     EXPECT_EQ(feed_validate(), 1);
     expect_outcomes({"enclosure_present"}, "missing file");
     EXPECT_STREQ(feed_last_error(), "");
 }
 
 TEST_F(FeedTest, EmptyMimeStillPassesTheTypeRule) {
-    add_episode("one.mp3").mime[0] = '\0';
+    add_episode("one.mp3").mime.assign("");
     EXPECT_EQ(feed_validate(), 0);
     expect_outcomes({}, "empty mime");
 }
 
 TEST_F(FeedTest, LongEscapedTextsPassEveryRule) {
     pf::pf_episode &e = add_episode("one.mp3");
-    pf::copy_cut(e.title, std::string(1023, '&'));
-    pf::copy_cut(e.url, "http://h/" + std::string(4086, 'u'));
-    pf::copy_cut(e.guid, std::string(2047, '<'));
+    e.title.assign(std::string(1023, '&'));
+    e.url.assign("http://h/" + std::string(4086, 'u'));
+    e.guid.assign(std::string(2047, '<'));
     e.url_explicit = 1;
     ASSERT_GT(std::string(feed_generate()).size(), 16000u);
     EXPECT_EQ(feed_validate(), 0);
@@ -176,7 +176,7 @@ TEST_F(FeedTest, ReportListsEveryRuleAsCompactJson) {
 }
 
 TEST_F(FeedTest, ReportMarksTheFailedRuleOnly) {
-    pf::copy_cut(add_episode("one.mp3").file, path("missing.mp3"));
+    add_episode("one.mp3").file.assign(path("missing.mp3"));
     const std::string want = replace_once(kPassingReport, "\"enclosure_present\",\"ok\":true",
                                           "\"enclosure_present\",\"ok\":false");
     EXPECT_EQ(feed_validate_report_json(), want);

@@ -3,7 +3,10 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <utility>
 
+#include "core/bounded_text.h"
 #include "core/error.h"
 #include "core/text.h"
 
@@ -15,11 +18,34 @@ std::string text_of(const HeapText &t) { return t ? std::string(t.get()) : std::
 
 }  // namespace
 
+// A record's bounded text at each capacity the cut tables use.
+template <std::size_t... Caps>
+struct BoundedCut {
+    // What a text of capacity cap keeps of src, and whether src fitted whole.
+    static std::pair<std::string, bool> of(std::size_t cap, std::string_view src) {
+        std::pair<std::string, bool> kept{"(no such capacity)", false};
+        (void)((cap == Caps && (kept = assign<Caps>(src), true)) || ...);
+        return kept;
+    }
+
+    template <std::size_t N>
+    static std::pair<std::string, bool> assign(std::string_view src) {
+        pf::BoundedText<N> text;
+        const bool fits = text.assign(src);
+        EXPECT_EQ(std::strlen(text.c_str()), text.view().size());
+        return {std::string(text.view()), fits};
+    }
+};
+using BoundedCuts = BoundedCut<1, 3, 4, 5, 6, 16, 70>;
+
+// One rule for fixed arrays and for records' bounded texts, which keep a
+// long text on the heap.
 TEST(CopyCut, CutsToCapacityWithoutSplittingACharacter) {
+    const std::string a65(65, 'a'), a68(68, 'a');
     const struct {
-        const char *src;
+        std::string src;
         std::size_t cap;
-        const char *want;
+        std::string want;
         bool fits;
     } cases[] = {
         {"abc", 4, "abc", true},
@@ -34,12 +60,16 @@ TEST(CopyCut, CutsToCapacityWithoutSplittingACharacter) {
         {"a\xF0\x9F\x8E\xB5" "b", 6, "a\xF0\x9F\x8E\xB5", false},
         {"ab\x80\x80\x80", 4, "ab\x80", false},            // not UTF-8: cut by bytes as before
         {"ab\xC3" "Z", 4, "ab\xC3", false},                // broken lead byte is no character
+        {std::string("ab\0cd", 5), 16, "ab", true},         // a NUL ends the text
+        {a65 + "\xC3\xA9", 70, a65 + "\xC3\xA9", true},     // long texts, cut the same way
+        {a68 + "\xE2\x82\xAC", 70, a68, false},
     };
     for (const auto &c : cases) {
-        char dst[16];
+        char dst[128];
         std::memset(dst, '#', sizeof dst);
         EXPECT_EQ(pf::copy_cut(dst, c.cap, c.src), c.fits) << c.src;
-        EXPECT_STREQ(dst, c.want) << c.src << " cap " << c.cap;
+        EXPECT_EQ(std::string(dst), c.want) << c.src << " cap " << c.cap;
+        EXPECT_EQ(BoundedCuts::of(c.cap, c.src), std::make_pair(c.want, c.fits)) << c.src << " cap " << c.cap;
     }
 }
 
@@ -50,6 +80,15 @@ TEST(CopyCut, AcceptsASourceInsideTheDestination) {
     char same[8] = "abcdef";
     pf::copy_cut(same, std::string_view(same));
     EXPECT_STREQ(same, "abcdef");
+    // In place and on the heap, from the start and from the middle.
+    for (const std::string text : {"hello world", "a text too long to stay in place"}) {
+        pf::BoundedText<1024> bounded;
+        bounded.assign(text);
+        bounded.assign(bounded.view().substr(6));
+        EXPECT_EQ(bounded.view(), text.substr(6));
+        bounded.assign(bounded.view().substr(0, 3));
+        EXPECT_EQ(bounded.view(), text.substr(6, 3));
+    }
 }
 
 TEST(CopyCut, TakesTheEmptyViewOfANullText) {

@@ -55,23 +55,23 @@ TEST_F(AddEpisode, TakesFirstMembersOfTheRightTypeOnly) {
                   "\"duration_s\":60,\"size\":9,\"mime\":\"audio/mpeg\",\"codec\":\"mp3\",\"bitrate_kbps\":1"),
               0);
     const pf::pf_episode &e = pf::s_feed.episodes[0];
-    EXPECT_STREQ(e.file, "/none/a.mp3");
-    EXPECT_STREQ(e.title, "first");
-    EXPECT_STREQ(e.description, "");
-    EXPECT_STREQ(e.image, "i");
-    EXPECT_STREQ(e.author, "A");
-    EXPECT_STREQ(e.keywords, "k");
-    EXPECT_STREQ(e.pubDate, "Tue, 14 Nov 2023 22:13:20 GMT");
+    EXPECT_STREQ(e.file.c_str(), "/none/a.mp3");
+    EXPECT_STREQ(e.title.c_str(), "first");
+    EXPECT_STREQ(e.description.c_str(), "");
+    EXPECT_STREQ(e.image.c_str(), "i");
+    EXPECT_STREQ(e.author.c_str(), "A");
+    EXPECT_STREQ(e.keywords.c_str(), "k");
+    EXPECT_STREQ(e.pubDate.c_str(), "Tue, 14 Nov 2023 22:13:20 GMT");
     EXPECT_EQ(e.episode, 3);
     EXPECT_EQ(e.season, 0);
     EXPECT_EQ(e.block, 0);
-    EXPECT_STREQ(e.url, "");
-    EXPECT_STREQ(e.guid, "");
+    EXPECT_STREQ(e.url.c_str(), "");
+    EXPECT_STREQ(e.guid.c_str(), "");
     EXPECT_EQ(e.url_explicit, 0);
     EXPECT_EQ(e.duration_s, 0);
     EXPECT_EQ(e.size, 0);
-    EXPECT_STREQ(e.mime, "");
-    EXPECT_STREQ(e.codec, "");
+    EXPECT_STREQ(e.mime.c_str(), "");
+    EXPECT_STREQ(e.codec.c_str(), "");
     EXPECT_EQ(e.bitrate_kbps, 0);
 }
 
@@ -105,14 +105,14 @@ TEST_F(AddEpisode, FillsSizeAndProbedFactsFromAnExistingFile) {
     EXPECT_EQ(audio.size, static_cast<std::int64_t>(std::filesystem::file_size(mp3)));
     EXPECT_EQ(audio.duration_s, 10);
     EXPECT_EQ(audio.bitrate_kbps, 128);
-    EXPECT_STREQ(audio.mime, "audio/mpeg");
-    EXPECT_STRNE(audio.codec, "");
+    EXPECT_STREQ(audio.mime.c_str(), "audio/mpeg");
+    EXPECT_STRNE(audio.codec.c_str(), "");
     const pf::pf_episode &text = pf::s_feed.episodes[1];
     EXPECT_EQ(text.size, 12);
-    EXPECT_STREQ(text.mime, "");
+    EXPECT_STREQ(text.mime.c_str(), "");
     const pf::pf_episode &missing = pf::s_feed.episodes[2];
     EXPECT_EQ(missing.size, 0);
-    EXPECT_STREQ(missing.mime, "");
+    EXPECT_STREQ(missing.mime.c_str(), "");
 }
 
 // A path cut to the field names another file; that file's facts must not be
@@ -130,7 +130,7 @@ TEST_F(AddEpisode, CutPathIsStoredButNotProbed) {
     ASSERT_EQ(add(fits), 0);
     ASSERT_EQ(add(fits + "-and-more.mp3"), 0);
     EXPECT_EQ(pf::s_feed.episodes[0].size, 12);
-    EXPECT_STREQ(pf::s_feed.episodes[1].file, fits.c_str());
+    EXPECT_STREQ(pf::s_feed.episodes[1].file.c_str(), fits.c_str());
     EXPECT_EQ(pf::s_feed.episodes[1].size, 0);
 }
 

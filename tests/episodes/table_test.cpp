@@ -15,7 +15,7 @@ using Episodes = EpisodeTest;
 
 std::string titles() {
     std::string order;
-    for (int i = 0; i < feed_episode_count(); ++i) order += pf::s_feed.episodes[i].title;
+    for (int i = 0; i < feed_episode_count(); ++i) order += pf::s_feed.episodes[i].title.view();
     return order;
 }
 
@@ -54,7 +54,7 @@ TEST_F(Episodes, FailedCallsSetTheirMessageAndChangeNothing) {
         EXPECT_EQ(c.call(), -1) << c.message;
         EXPECT_STREQ(feed_last_error(), c.message);
         EXPECT_EQ(feed_episode_count(), 1);
-        EXPECT_EQ(std::memcmp(&before, &pf::s_feed.episodes[0], sizeof before), 0) << c.message;
+        EXPECT_TRUE(before == pf::s_feed.episodes[0]) << c.message;
     }
     EXPECT_EQ(pf::s_feed.urls.override_count, 0);
     EXPECT_EQ(pf::s_feed.urls.base, nullptr);
@@ -175,7 +175,7 @@ TEST_F(Episodes, SetCutsEveryTextToItsField) {
         ++texts;
         const std::string long_text(f.capacity + 500, 'a');
         ASSERT_EQ(feed_episode_set(0, f.name, long_text.c_str()), 0);
-        EXPECT_EQ(std::string(f.text(e).data()), long_text.substr(0, f.capacity - 1)) << f.name;
+        EXPECT_EQ(f.view(e), long_text.substr(0, f.capacity - 1)) << f.name;
     }
     EXPECT_EQ(texts, 9);
     EXPECT_EQ(e.url_explicit, 1);

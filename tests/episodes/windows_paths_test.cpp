@@ -32,10 +32,10 @@ TEST_F(WindowsEpisodePaths, FileFactsComeFromTheFileWhateverTheSeparators) {
         pf::reset_feed_state(pf::s_feed);
         ASSERT_EQ(add(c.file), 0) << c.file << ": " << feed_last_error();
         const pf::pf_episode &e = pf::s_feed.episodes[0];
-        EXPECT_STREQ(e.file, c.file.c_str());
+        EXPECT_STREQ(e.file.c_str(), c.file.c_str());
         EXPECT_EQ(e.size, c.exists ? static_cast<std::int64_t>(mp3.size()) : 0) << c.file;
         EXPECT_EQ(e.duration_s, c.exists ? 10 : 0) << c.file;
-        EXPECT_STREQ(e.mime, c.exists ? "audio/mpeg" : "") << c.file;
+        EXPECT_STREQ(e.mime.c_str(), c.exists ? "audio/mpeg" : "") << c.file;
     }
 }
 

@@ -33,7 +33,7 @@ TEST_F(FileOutputTest, WritesExactlyTheGeneratedDocumentAndClearsTheError) {
     // Large enough to overflow the first buffer on the way.
     for (int i = 0; i < 100; ++i) {
         pf::pf_episode &e = add_episode("/no/such/" + std::to_string(i));
-        pf::copy_cut(e.title, std::string(1000, 'x'));
+        e.title.assign(std::string(1000, 'x'));
     }
     const std::string path = dir() + "/feed.xml";
     for (const char *old : {"", "an older feed"}) {

@@ -34,8 +34,8 @@ TEST_F(GeneratePosixTest, GrowthWithoutMemoryFailsAndKeepsTheOldBuffer) {
     // Items of about 30 KiB: the document needs a buffer of 128 MiB.
     for (int i = 0; i < pf::kMaxEpisodes; ++i) {
         pf::pf_episode &e = add_episode("/no/such/" + std::to_string(i));
-        pf::copy_cut(e.url, std::string(sizeof e.url - 1, '&'));
-        pf::copy_cut(e.guid, std::string(sizeof e.guid - 1, '&'));
+        e.url.assign(std::string(e.url.capacity - 1, '&'));
+        e.guid.assign(std::string(e.guid.capacity - 1, '&'));
         e.url_explicit = 1;
     }
     const std::string path = dir() + "/feed.xml";

@@ -14,19 +14,19 @@ using GenerateTest = RenderTest;
 // missing file (so no enclosure), then titles padded to the last byte.
 void make_feed_of_length(std::size_t length) {
     ASSERT_EQ(feed_channel_set("lastBuildDate", kBuildDate), 0);
-    constexpr std::size_t kTitleRoom = sizeof pf::pf_episode::title - 1;
+    constexpr std::size_t kTitleRoom = decltype(pf::pf_episode::title)::capacity - 1;
     std::size_t bare = build_document().size();
     while (bare + kTitleRoom * pf::s_feed.episodes.count < length) {
         pf::pf_episode &e = pf::s_feed.episodes[pf::s_feed.episodes.count++];
         e = pf::pf_episode{};
-        pf::copy_cut(e.file, "/no/such/" + std::to_string(pf::s_feed.episodes.count));
+        e.file.assign("/no/such/" + std::to_string(pf::s_feed.episodes.count));
         bare = build_document().size();
     }
     ASSERT_LE(bare, length);
     std::size_t missing = length - bare;
     for (int i = 0; i < pf::s_feed.episodes.count && missing > 0; ++i) {
         const std::size_t pad = std::min(missing, kTitleRoom);
-        pf::copy_cut(pf::s_feed.episodes[i].title, std::string(pad, 't'));
+        pf::s_feed.episodes[i].title.assign(std::string(pad, 't'));
         missing -= pad;
     }
     ASSERT_EQ(build_document().size(), length);
@@ -78,7 +78,7 @@ TEST_F(GenerateTest, FullTableOfLongItemsRendersOnTheFirstCall) {
     // About 21 MiB: ten times the buffer of a sixth rendering attempt.
     for (int i = 0; i < pf::kMaxEpisodes; ++i) {
         pf::pf_episode &e = add_episode("/no/such/" + std::to_string(i));
-        pf::copy_cut(e.title, std::string(sizeof e.title - 1, '&'));
+        e.title.assign(std::string(e.title.capacity - 1, '&'));
     }
     const std::string document = feed_generate();
     ASSERT_FALSE(document.empty()) << feed_last_error();

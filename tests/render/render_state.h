@@ -48,12 +48,12 @@ protected:
         return path;
     }
 
-    // Appends a zeroed record for file; the test fills in the rest.
+    // Appends an empty record for file; the test fills in the rest.
     static pf::pf_episode &add_episode(const std::string &file) {
         pf::pf_episode_table &eps = pf::s_feed.episodes;
         pf::pf_episode &e = eps[eps.count++];
         e = pf::pf_episode{};
-        pf::copy_cut(e.file, file);
+        e.file.assign(file);
         return e;
     }
 

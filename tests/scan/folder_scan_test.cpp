@@ -28,7 +28,7 @@ using pf_test::write_file;
 std::vector<std::string> episode_files() {
     std::vector<std::string> files;
     const pf::pf_episode_table &eps = pf::s_feed.episodes;
-    for (int i = 0; i < eps.count; ++i) files.emplace_back(fs::path(eps[i].file).filename().string());
+    for (int i = 0; i < eps.count; ++i) files.emplace_back(fs::path(eps[i].file.view()).filename().string());
     return files;
 }
 
@@ -163,7 +163,7 @@ TEST(FolderScan, TrailingSeparatorsAreDroppedFromTheFolderText) {
         if (!fs::is_directory(dir)) continue;
         ASSERT_EQ(feed_episode_scan(dir.c_str(), nullptr), 0) << dir;
         ASSERT_EQ(feed_episode_count(), 1);
-        EXPECT_EQ(std::string(pf::s_feed.episodes[0].file), show.dir + "/ep1.mp3") << dir;
+        EXPECT_EQ(std::string(pf::s_feed.episodes[0].file.view()), show.dir + "/ep1.mp3") << dir;
         EXPECT_EQ(channel("title"), "My Show") << dir;
         EXPECT_EQ(text_of(pf::s_feed.urls.local_root), show.dir) << dir;
     }
@@ -273,38 +273,38 @@ TEST(FolderScan, EpisodesCarryFileFactsProbeResultsAndSidecarMembers) {
     ASSERT_EQ(feed_episode_count(), 4);
 
     const pf::pf_episode &song = pf::s_feed.episodes[0];
-    EXPECT_EQ(std::string(song.file), show.file("Artist - Song (Official Video).mp3"));
-    EXPECT_STREQ(song.title, "Artist - Song");
+    EXPECT_EQ(std::string(song.file.view()), show.file("Artist - Song (Official Video).mp3"));
+    EXPECT_STREQ(song.title.c_str(), "Artist - Song");
     EXPECT_EQ(song.size, static_cast<std::int64_t>(scan_test::mp3_of_seconds(10).size()));
-    EXPECT_STREQ(song.pubDate, "Tue, 14 Nov 2023 22:13:20 GMT");
-    EXPECT_STREQ(song.mime, "audio/mpeg");
+    EXPECT_STREQ(song.pubDate.c_str(), "Tue, 14 Nov 2023 22:13:20 GMT");
+    EXPECT_STREQ(song.mime.c_str(), "audio/mpeg");
     EXPECT_EQ(song.duration_s, 10);
-    EXPECT_STREQ(song.codec, "mp3");
+    EXPECT_STREQ(song.codec.c_str(), "mp3");
     EXPECT_EQ(song.bitrate_kbps, 128);
-    EXPECT_STREQ(song.image, "t.jpg");
-    EXPECT_STREQ(song.author, "Ann");
-    EXPECT_STREQ(song.description, "");
-    EXPECT_STREQ(song.url, "");  // derived later, when the feed is read or rendered
-    EXPECT_STREQ(song.guid, "");
+    EXPECT_STREQ(song.image.c_str(), "t.jpg");
+    EXPECT_STREQ(song.author.c_str(), "Ann");
+    EXPECT_STREQ(song.description.c_str(), "");
+    EXPECT_STREQ(song.url.c_str(), "");  // derived later, when the feed is read or rendered
+    EXPECT_STREQ(song.guid.c_str(), "");
 
     const pf::pf_episode &m4a = pf::s_feed.episodes[3];
-    EXPECT_STREQ(m4a.title, "ep");
-    EXPECT_STREQ(m4a.mime, "audio/x-m4a");
+    EXPECT_STREQ(m4a.title.c_str(), "ep");
+    EXPECT_STREQ(m4a.mime.c_str(), "audio/x-m4a");
     EXPECT_EQ(m4a.duration_s, 0);
-    EXPECT_STREQ(m4a.codec, "");
+    EXPECT_STREQ(m4a.codec.c_str(), "");
     EXPECT_EQ(m4a.bitrate_kbps, 0);
-    EXPECT_STREQ(m4a.image, "");
-    EXPECT_STREQ(m4a.author, "Bo");
+    EXPECT_STREQ(m4a.image.c_str(), "");
+    EXPECT_STREQ(m4a.author.c_str(), "Bo");
 
     const pf::pf_episode &upper = pf::s_feed.episodes[1];
-    EXPECT_STREQ(upper.title, "SONG");
-    EXPECT_STREQ(upper.mime, "audio/mpeg");
+    EXPECT_STREQ(upper.title.c_str(), "SONG");
+    EXPECT_STREQ(upper.mime.c_str(), "audio/mpeg");
     EXPECT_EQ(upper.size, 0);
 
     const pf::pf_episode &clip = pf::s_feed.episodes[2];
-    EXPECT_STREQ(clip.mime, "video/mp4");
+    EXPECT_STREQ(clip.mime.c_str(), "video/mp4");
     EXPECT_EQ(clip.duration_s, 5);
-    EXPECT_STRNE(clip.codec, "");
+    EXPECT_STRNE(clip.codec.c_str(), "");
 }
 
 TEST(FolderScan, ALongFolderCutsTheFileTextButNotThePathUsed) {
@@ -319,10 +319,10 @@ TEST(FolderScan, ALongFolderCutsTheFileTextButNotThePathUsed) {
         write_file(folder + "/e.json", "{\"author\":\"Ann\"}");
         ASSERT_EQ(feed_episode_scan(folder.c_str(), nullptr), 0) << length;
         ASSERT_EQ(feed_episode_count(), 1) << length;
-        EXPECT_EQ(std::string(pf::s_feed.episodes[0].file), (folder + "/e.mp3").substr(0, 1023)) << length;
+        EXPECT_EQ(std::string(pf::s_feed.episodes[0].file.view()), (folder + "/e.mp3").substr(0, 1023)) << length;
         EXPECT_EQ(pf::s_feed.episodes[0].size, static_cast<std::int64_t>(bytes.size())) << length;
         EXPECT_EQ(pf::s_feed.episodes[0].duration_s, 3) << length;
-        EXPECT_STREQ(pf::s_feed.episodes[0].author, "Ann") << length;
+        EXPECT_STREQ(pf::s_feed.episodes[0].author.c_str(), "Ann") << length;
     }
 }
 
@@ -378,9 +378,9 @@ TEST(FolderScan, NamesWithAwkwardBytesSurviveWhole) {
     }
     ASSERT_EQ(feed_episode_scan(show.dir.c_str(), nullptr), 0);
     EXPECT_EQ(episode_files(), sorted);
-    EXPECT_STREQ(pf::s_feed.episodes[1].title, "ep 'two' & <3>");
-    EXPECT_STREQ(pf::s_feed.episodes[2].title, "ep\\back");
-    EXPECT_STREQ(pf::s_feed.episodes[4].title, "\xC3\xA9t\xC3\xA9 \xE2\x98\x83");
+    EXPECT_STREQ(pf::s_feed.episodes[1].title.c_str(), "ep 'two' & <3>");
+    EXPECT_STREQ(pf::s_feed.episodes[2].title.c_str(), "ep\\back");
+    EXPECT_STREQ(pf::s_feed.episodes[4].title.c_str(), "\xC3\xA9t\xC3\xA9 \xE2\x98\x83");
     EXPECT_EQ(pf::s_feed.episodes[2].size, 1);
 }
 

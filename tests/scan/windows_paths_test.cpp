@@ -47,11 +47,11 @@ TEST(WindowsFolderScan, EverySpellingOfTheFolderGivesTheSameFeed) {
     for (const auto &c : cases) {
         ASSERT_EQ(feed_episode_scan(c.dir.c_str(), nullptr), 0) << c.dir << ": " << feed_last_error();
         ASSERT_EQ(feed_episode_count(), 2) << c.dir;
-        EXPECT_EQ(std::string(pf::s_feed.episodes[0].file), c.folder_text + "/ep1.mp3") << c.dir;
-        EXPECT_EQ(std::string(pf::s_feed.episodes[1].file), c.folder_text + "/ep2.mp3") << c.dir;
+        EXPECT_EQ(std::string(pf::s_feed.episodes[0].file.view()), c.folder_text + "/ep1.mp3") << c.dir;
+        EXPECT_EQ(std::string(pf::s_feed.episodes[1].file.view()), c.folder_text + "/ep2.mp3") << c.dir;
         EXPECT_GT(pf::s_feed.episodes[0].size, 0) << c.dir;
-        EXPECT_STREQ(pf::s_feed.episodes[1].image, "https://img.test/ep2.jpg") << c.dir;
-        EXPECT_STREQ(pf::s_feed.episodes[1].author, "Ann") << c.dir;
+        EXPECT_STREQ(pf::s_feed.episodes[1].image.c_str(), "https://img.test/ep2.jpg") << c.dir;
+        EXPECT_STREQ(pf::s_feed.episodes[1].author.c_str(), "Ann") << c.dir;
         EXPECT_STREQ(pf::channel_lookup(pf::s_feed.channel, "title"), "My Show") << c.dir;
         EXPECT_STREQ(pf::channel_lookup(pf::s_feed.channel, "artwork"), "https://img.test/ep2.jpg") << c.dir;
         EXPECT_STREQ(pf::s_feed.urls.local_root, c.folder_text.c_str()) << c.dir;
