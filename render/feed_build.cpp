@@ -32,10 +32,15 @@ public:
 
     // False only when a piece cannot be formatted at all.
     __attribute__((format(printf, 2, 3))) bool put(const char *fmt, ...) {
-        const std::uint64_t room = overflowed_ ? 0 : capacity_ - length_;
+        // Past the buffer a piece is formatted into scratch room for its
+        // length alone: the C library formats into a buffer of no size
+        // through a slow path, and most pieces fit this one whole.
+        char scratch[1024];
+        const std::uint64_t room = overflowed_ ? sizeof scratch : capacity_ - length_;
+        char *at = overflowed_ ? scratch : buffer_ + length_;
         std::va_list args;
         va_start(args, fmt);
-        const int n = std::vsnprintf(room ? buffer_ + length_ : nullptr, static_cast<std::size_t>(room), fmt, args);
+        const int n = std::vsnprintf(room ? at : nullptr, static_cast<std::size_t>(room), fmt, args);
         va_end(args);
         if (n < 0) {
             overflow();
