@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "channel/channel.h"
+#include "core/attributes.h"
 #include "core/dates.h"
 #include "core/error.h"
 #include "core/feed_state.h"
@@ -31,7 +32,7 @@ public:
     Appender(char *buffer, std::uint64_t capacity) : buffer_(buffer), capacity_(capacity) {}
 
     // False only when a piece cannot be formatted at all.
-    __attribute__((format(printf, 2, 3))) bool put(const char *fmt, ...) {
+    PF_PRINTF_FORMAT(2, 3) bool put(const char *fmt, ...) {
         // Past the buffer a piece is formatted into scratch room for its
         // length alone: the C library formats into a buffer of no size
         // through a slow path, and most pieces fit this one whole.
