@@ -21,51 +21,56 @@ namespace {
 
 constexpr std::size_t kBaseUrlCapacity = 2048;
 
-// Writes formatted pieces one after another. A piece that does not fit whole
-// (with room left for the NUL) ends the writing: vsnprintf has then cut it,
-// so the buffer holds the longest prefix that fits, and joining several
-// pieces into one format call changes neither the outcome nor the bytes.
-// The pieces after it are only measured, so that one overflowing attempt
-// tells the length a buffer needs instead of the caller guessing by doubling.
+// Writes formatted pieces one after another, into a buffer of fixed size or
+// into the feed buffer, which grows as the pieces need.
+//
+// In a fixed buffer, a piece that does not fit whole (with room left for the
+// NUL) ends the writing: vsnprintf has then cut it, so the buffer holds the
+// longest prefix that fits, and joining several pieces into one format call
+// changes neither the outcome nor the bytes.
+//
+// The feed buffer instead grows at the first piece that does not fit,
+// keeping what is written, and the piece is formatted again into the room it
+// then has. The document is so rendered once: every file is looked at once,
+// and the rendering that measured the document is the one the caller gets.
 class Appender {
 public:
     Appender(char *buffer, std::uint64_t capacity) : buffer_(buffer), capacity_(capacity) {}
+    explicit Appender(pf_feed_buffer &feed) : buffer_(feed.text), capacity_(feed.capacity), feed_(&feed) {}
 
-    // False only when a piece cannot be formatted at all.
+    // False when the piece is not written whole: it did not fit the fixed
+    // buffer, could not be formatted at all, or the feed buffer could not grow.
     PF_PRINTF_FORMAT(2, 3) bool put(const char *fmt, ...) {
-        // Past the buffer a piece is formatted into scratch room for its
-        // length alone: the C library formats into a buffer of no size
-        // through a slow path, and most pieces fit this one whole.
-        char scratch[1024];
-        const std::uint64_t room = overflowed_ ? sizeof scratch : capacity_ - length_;
-        char *at = overflowed_ ? scratch : buffer_ + length_;
         std::va_list args;
         va_start(args, fmt);
-        const int n = std::vsnprintf(room ? at : nullptr, static_cast<std::size_t>(room), fmt, args);
-        va_end(args);
-        if (n < 0) {
-            overflow();
-            return false;
+        std::va_list again;
+        va_copy(again, args);
+        const std::uint64_t room = capacity_ - length_;
+        int n = std::vsnprintf(room ? buffer_ + length_ : nullptr, static_cast<std::size_t>(room), fmt, args);
+        if (n < 0 || static_cast<std::uint64_t>(n) >= room) {
+            set_err("feed_build: buffer overflow");
+            n = n >= 0 && feed_ && grow_feed_buffer(*feed_, length_ + static_cast<std::uint64_t>(n) + 1, length_)
+                    ? reformat(fmt, again)
+                    : -1;
         }
-        if (!overflowed_ && static_cast<std::uint64_t>(n) >= room) overflow();
+        va_end(again);
+        va_end(args);
+        if (n < 0) return false;
         length_ += static_cast<std::uint64_t>(n);
         return true;
     }
 
-    bool overflowed() const { return overflowed_; }
-    // The document's length so far, the pieces past the buffer included.
-    std::uint64_t length() const { return length_; }
-
 private:
-    void overflow() {
-        if (!overflowed_) set_err("feed_build: buffer overflow");
-        overflowed_ = true;
+    PF_PRINTF_FORMAT(2, 0) int reformat(const char *fmt, std::va_list args) {
+        buffer_ = feed_->text;
+        capacity_ = feed_->capacity;
+        return std::vsnprintf(buffer_ + length_, static_cast<std::size_t>(capacity_ - length_), fmt, args);
     }
 
     char *buffer_;
     std::uint64_t capacity_;
+    pf_feed_buffer *feed_ = nullptr;
     std::uint64_t length_ = 0;
-    bool overflowed_ = false;
 };
 
 // A value as the document shows it: the stored text itself when escaping
@@ -195,27 +200,30 @@ int put_item(Appender &out, const pf_url_settings &urls, StatusWalk &files, pf_e
     return fits ? 0 : kBuildOverflow;
 }
 
-int finish(const Appender &out, bool fits, std::uint64_t *needed) {
-    if (fits && !out.overflowed()) return 0;
-    // Unknown when a piece could not be formatted: the caller grows as before.
-    if (needed) *needed = fits ? out.length() + 1 : 0;
-    return kBuildOverflow;
+// The whole document, piece after piece: 0 when every piece was written,
+// kBuildOverflow when one was not, kBuildOutOfMemory when a value could not
+// be escaped.
+int write_document(pf_feed_state &st, Appender &out) {
+    ChannelTexts channel;
+    if (!escape_channel(st.channel, st.urls.base, channel)) return kBuildOutOfMemory;
+    if (!put_channel_head(out, channel)) return kBuildOverflow;
+    StatusWalk files;
+    for (int i = 0; i < st.episodes.count; ++i)
+        if (const int rc = put_item(out, st.urls, files, st.episodes[i]); rc != 0) return rc;
+    return out.put("  </channel>\n</rss>") ? 0 : kBuildOverflow;
 }
 
 }  // namespace
 
-int feed_build(pf_feed_state &st, char *buffer, std::uint64_t capacity, std::uint64_t *needed) {
-    ChannelTexts channel;
-    if (!escape_channel(st.channel, st.urls.base, channel)) return kBuildOutOfMemory;
+int feed_build(pf_feed_state &st, char *buffer, std::uint64_t capacity) {
     Appender out(buffer, capacity);
-    if (!put_channel_head(out, channel)) return finish(out, false, needed);
-    StatusWalk files;
-    for (int i = 0; i < st.episodes.count; ++i) {
-        const int rc = put_item(out, st.urls, files, st.episodes[i]);
-        if (rc == kBuildOverflow) return finish(out, false, needed);
-        if (rc != 0) return rc;
-    }
-    return finish(out, out.put("  </channel>\n</rss>"), needed);
+    return write_document(st, out);
+}
+
+int feed_build(pf_feed_state &st, pf_feed_buffer &feed) {
+    Appender out(feed);
+    const int rc = write_document(st, out);
+    return rc == kBuildOverflow ? kBuildGrowthFailed : rc;
 }
 
 }  // namespace pf

@@ -18,19 +18,6 @@ namespace {
 
 constexpr std::uint64_t kFirstCapacity = 65536;
 
-// The contents need not survive a growth step (the next attempt renders
-// afresh), so a new block replaces the old one without copying. When memory
-// cannot be had the old buffer and its size stay as they were.
-bool set_capacity(pf_feed_buffer &feed, std::uint64_t capacity) {
-    if (capacity > SIZE_MAX) return false;
-    char *fresh = static_cast<char *>(std::malloc(static_cast<std::size_t>(capacity)));
-    if (!fresh) return false;
-    std::free(feed.text);
-    feed.text = fresh;
-    feed.capacity = capacity;
-    return true;
-}
-
 const char *growth_failed() {
     set_err("feed_generate: buffer growth failed");
     return nullptr;
@@ -38,26 +25,28 @@ const char *growth_failed() {
 
 }  // namespace
 
+bool grow_feed_buffer(pf_feed_buffer &feed, std::uint64_t needed, std::uint64_t keep) {
+    std::uint64_t capacity = feed.capacity ? feed.capacity : kFirstCapacity;
+    while (capacity < needed) {
+        if (capacity > UINT64_MAX / 2) return false;
+        capacity *= 2;
+    }
+    if (capacity > SIZE_MAX) return false;
+    char *fresh = static_cast<char *>(std::malloc(static_cast<std::size_t>(capacity)));
+    if (!fresh) return false;
+    if (keep) std::memcpy(fresh, feed.text, static_cast<std::size_t>(keep));
+    std::free(feed.text);
+    feed.text = fresh;
+    feed.capacity = capacity;
+    return true;
+}
+
 const char *render_feed(pf_feed_state &st) {
     pf_feed_buffer &feed = st.feed;
-    if (!feed.text && !set_capacity(feed, kFirstCapacity)) return growth_failed();
-    // An overflowing attempt measures the document, and the buffer doubles
-    // as often as that length asks at once. The next attempt renders afresh
-    // and may find the files changed, so it is measured again; a document is
-    // bounded by the tables' capacities, so this ends either in a fit or in
-    // memory running out.
-    for (;;) {
-        std::uint64_t needed = 0;
-        const int rc = feed_build(st, feed.text, feed.capacity, &needed);
-        if (rc == 0) return feed.text;
-        if (rc != kBuildOverflow) return nullptr;
-        std::uint64_t capacity = feed.capacity;
-        do {
-            if (capacity > UINT64_MAX / 2) return growth_failed();
-            capacity *= 2;
-        } while (capacity < needed);
-        if (!set_capacity(feed, capacity)) return growth_failed();
-    }
+    if (!feed.text && !grow_feed_buffer(feed, kFirstCapacity, 0)) return growth_failed();
+    const int rc = feed_build(st, feed);
+    if (rc == kBuildGrowthFailed) return growth_failed();
+    return rc == 0 ? feed.text : nullptr;
 }
 
 }  // namespace pf
