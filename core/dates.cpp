@@ -1,10 +1,11 @@
 // RFC 1123 dates, clock-text durations and a lenient date reader.
 #include "core/dates.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <limits>
 #include <string_view>
 
+#include "core/number.h"
 #include "core/platform.h"
 #include "core/text.h"
 #include "core/utc.h"
@@ -15,23 +16,46 @@ const char *const PF_DOW[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 const char *const PF_MON[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                 "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
 
+// Formats by hand, as the scan dates every file and the rendering every
+// duration: the C library's formatter costs several times as much. The texts
+// are those of "%s, %02lld %s %lld %02lld:%02lld:%02lld GMT", "%lld:%02lld"
+// and "%lld:%02lld:%02lld", and far shorter than their arrays.
 void fmt_rfc1123(std::int64_t t, char out[kDateCapacity]) {
     CalendarTime f{};
     if (!utc_fields(t, &f)) {
         out[0] = '\0';
         return;
     }
-    std::snprintf(out, kDateCapacity, "%s, %02lld %s %lld %02lld:%02lld:%02lld GMT", PF_DOW[f.weekday],
-                  static_cast<long long>(f.day), PF_MON[f.month], static_cast<long long>(f.year),
-                  static_cast<long long>(f.hour), static_cast<long long>(f.minute), static_cast<long long>(f.second));
+    char *at = std::copy_n(PF_DOW[f.weekday], 3, out);
+    *at++ = ',';
+    *at++ = ' ';
+    at = put_decimal(at, f.day, 2);
+    *at++ = ' ';
+    at = std::copy_n(PF_MON[f.month], 3, at);
+    *at++ = ' ';
+    at = put_decimal(at, f.year);
+    *at++ = ' ';
+    at = put_decimal(at, f.hour, 2);
+    *at++ = ':';
+    at = put_decimal(at, f.minute, 2);
+    *at++ = ':';
+    at = put_decimal(at, f.second, 2);
+    std::copy_n(" GMT", 5, at);
 }
 
 void fmt_duration_local(std::int64_t s, char out[kDurationCapacity]) {
-    const long long v = s < 0 ? 0 : s;
-    if (v >= 3600)
-        std::snprintf(out, kDurationCapacity, "%lld:%02lld:%02lld", v / 3600, v % 3600 / 60, v % 60);
-    else
-        std::snprintf(out, kDurationCapacity, "%lld:%02lld", v / 60, v % 60);
+    const std::int64_t v = s < 0 ? 0 : s;
+    char *at = out;
+    if (v >= 3600) {
+        at = put_decimal(at, v / 3600);
+        *at++ = ':';
+        at = put_decimal(at, v % 3600 / 60, 2);
+    } else {
+        at = put_decimal(at, v / 60);
+    }
+    *at++ = ':';
+    at = put_decimal(at, v % 60, 2);
+    *at = '\0';
 }
 
 namespace {

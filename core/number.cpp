@@ -2,6 +2,8 @@
 // limit, where the C library's conversions are undefined.
 #include "core/number.h"
 
+#include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -46,5 +48,13 @@ std::int32_t atoi_sat(const char *text) {
 std::int32_t sat_i32(double v) { return saturate<std::int32_t>(v); }
 
 std::int64_t sat_i64(double v) { return saturate<std::int64_t>(v); }
+
+char *put_decimal(char *at, std::int64_t v, int width) {
+    char digits[kDecimalCapacity];
+    const std::to_chars_result r = std::to_chars(digits, digits + sizeof digits, v);
+    const auto length = static_cast<int>(r.ptr - digits);
+    if (width > length) at = std::fill_n(at, width - length, '0');
+    return std::copy(digits, r.ptr, at);
+}
 
 }  // namespace pf

@@ -1,7 +1,9 @@
 // Integer conversions that saturate at the nearest limit instead of being
-// undefined when a value leaves the target's range.
+// undefined when a value leaves the target's range, and the decimal text of
+// an integer.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace pf {
@@ -16,5 +18,13 @@ std::int64_t sat_i64(double v);
 
 // 64-bit to 32-bit, saturating.
 std::int32_t sat_i32(std::int64_t v);
+
+// Room for the decimal text of any 64-bit integer, sign included.
+constexpr std::size_t kDecimalCapacity = 20;
+
+// Writes the decimal text of v at at, as "%lld" does, or for a v that is not
+// negative as "%0*lld" does with width; returns the end of the text. at has
+// room for kDecimalCapacity bytes, or width when that is more. No NUL.
+char *put_decimal(char *at, std::int64_t v, int width = 0);
 
 }  // namespace pf

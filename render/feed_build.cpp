@@ -1,14 +1,15 @@
 // The RSS document writer: the channel head, one item per episode and the
 // closing tags, written in one pass into the caller's buffer.
-#include <cstdarg>
-#include <cstdio>
+#include <algorithm>
+#include <cstdint>
 #include <initializer_list>
+#include <string_view>
 
 #include "channel/channel.h"
-#include "core/attributes.h"
 #include "core/dates.h"
 #include "core/error.h"
 #include "core/feed_state.h"
+#include "core/number.h"
 #include "core/platform.h"
 #include "core/text.h"
 #include "episodes/episodes.h"
@@ -21,50 +22,57 @@ namespace {
 
 constexpr std::size_t kBaseUrlCapacity = 2048;
 
-// Writes formatted pieces one after another, into a buffer of fixed size or
+// Writes pieces of text one after another, into a buffer of fixed size or
 // into the feed buffer, which grows as the pieces need.
 //
-// In a fixed buffer, a piece that does not fit whole (with room left for the
-// NUL) ends the writing: vsnprintf has then cut it, so the buffer holds the
-// longest prefix that fits, and joining several pieces into one format call
-// changes neither the outcome nor the bytes.
+// In a fixed buffer, a put whose pieces do not fit whole (with room left for
+// the NUL) ends the writing, the buffer holding the longest prefix that fits:
+// so joining pieces into one put changes neither the outcome nor the bytes.
 //
-// The feed buffer instead grows at the first piece that does not fit,
-// keeping what is written, and the piece is formatted again into the room it
-// then has. The document is so rendered once: every file is looked at once,
-// and the rendering that measured the document is the one the caller gets.
+// The feed buffer instead grows at the first put that does not fit, keeping
+// what is written. The document is so rendered once: every file is looked at
+// once, and the rendering that measured the document is the one the caller
+// gets.
 class Appender {
 public:
     Appender(char *buffer, std::uint64_t capacity) : buffer_(buffer), capacity_(capacity) {}
     explicit Appender(pf_feed_buffer &feed) : buffer_(feed.text), capacity_(feed.capacity), feed_(&feed) {}
 
-    // False when the piece is not written whole: it did not fit the fixed
-    // buffer, could not be formatted at all, or the feed buffer could not grow.
-    PF_PRINTF_FORMAT(2, 3) bool put(const char *fmt, ...) {
-        std::va_list args;
-        va_start(args, fmt);
-        std::va_list again;
-        va_copy(again, args);
-        const std::uint64_t room = capacity_ - length_;
-        int n = std::vsnprintf(room ? buffer_ + length_ : nullptr, static_cast<std::size_t>(room), fmt, args);
-        if (n < 0 || static_cast<std::uint64_t>(n) >= room) {
-            set_err("feed_build: buffer overflow");
-            n = n >= 0 && feed_ && grow_feed_buffer(*feed_, length_ + static_cast<std::uint64_t>(n) + 1, length_)
-                    ? reformat(fmt, again)
-                    : -1;
+    // False when the pieces are not written whole: they did not fit the
+    // fixed buffer, or the feed buffer could not grow.
+    bool put(std::initializer_list<std::string_view> pieces) {
+        std::uint64_t n = 0;
+        for (std::string_view piece : pieces) n += piece.size();
+        if (n >= capacity_ - length_ && !make_room(n)) {
+            put_prefix(pieces);
+            return false;
         }
-        va_end(again);
-        va_end(args);
-        if (n < 0) return false;
-        length_ += static_cast<std::uint64_t>(n);
+        char *at = buffer_ + length_;
+        for (std::string_view piece : pieces) at = std::copy(piece.begin(), piece.end(), at);
+        *at = '\0';
+        length_ += n;
         return true;
     }
 
 private:
-    PF_PRINTF_FORMAT(2, 0) int reformat(const char *fmt, std::va_list args) {
+    bool make_room(std::uint64_t n) {
+        set_err("feed_build: buffer overflow");
+        if (!feed_ || !grow_feed_buffer(*feed_, length_ + n + 1, length_)) return false;
         buffer_ = feed_->text;
         capacity_ = feed_->capacity;
-        return std::vsnprintf(buffer_ + length_, static_cast<std::size_t>(capacity_ - length_), fmt, args);
+        return true;
+    }
+
+    void put_prefix(std::initializer_list<std::string_view> pieces) {
+        if (capacity_ == 0) return;
+        std::uint64_t room = capacity_ - 1 - length_;
+        char *at = buffer_ + length_;
+        for (std::string_view piece : pieces) {
+            const std::size_t take = static_cast<std::size_t>(std::min<std::uint64_t>(room, piece.size()));
+            at = std::copy_n(piece.begin(), take, at);
+            room -= take;
+        }
+        *at = '\0';
     }
 
     char *buffer_;
@@ -82,18 +90,19 @@ public:
         if (escapes_unchanged(text)) {
             copy_.reset();
             text_ = text;
-            return true;
+        } else {
+            copy_ = xml_escape(text);
+            if (!copy_) return false;
+            text_ = copy_.get();
         }
-        copy_ = xml_escape(text);
-        text_ = copy_.get();
-        return text_ != nullptr;
+        return true;
     }
-    const char *get() const { return text_; }
-    explicit operator bool() const { return text_ != nullptr; }
+    std::string_view get() const { return text_; }
+    explicit operator bool() const { return text_.data() != nullptr; }
 
 private:
     HeapText copy_;
-    const char *text_ = nullptr;
+    std::string_view text_;
 };
 
 struct Escape {
@@ -144,27 +153,25 @@ bool escape_channel(const pf_channel_table &channel, const char *base_url, Chann
 }
 
 bool put_channel_head(Appender &out, const ChannelTexts &c) {
-    return out.put(
+    return out.put({
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
         "<rss version=\"2.0\" \n"
         "  xmlns:itunes=\"http://www.itunes.com/dtds/podcast-1.0.dtd\"\n"
         "  xmlns:atom=\"http://www.w3.org/2005/Atom\">\n"
         "  <channel>\n"
-        "    <title>%s</title>\n"
-        "    <link>%s</link>\n"
-        "    <description>%s</description>\n"
-        "    <language>%s</language>\n"
-        "    <lastBuildDate>%s</lastBuildDate>\n"
-        "    <atom:link href=\"%s/feed.xml\" rel=\"self\" type=\"application/rss+xml\" />\n"
-        "    <itunes:author>%s</itunes:author>\n"
-        "    <itunes:image href=\"%s\" />\n"
-        "    <itunes:summary>%s</itunes:summary>\n"
-        "    <itunes:category text=\"%s\" />\n"
-        "    <itunes:explicit>%s</itunes:explicit>\n"
+        "    <title>", c.title.get(), "</title>\n"
+        "    <link>", c.link.get(), "</link>\n"
+        "    <description>", c.description.get(), "</description>\n"
+        "    <language>", c.language.get(), "</language>\n"
+        "    <lastBuildDate>", c.build_date.get(), "</lastBuildDate>\n"
+        "    <atom:link href=\"", c.link.get(), "/feed.xml\" rel=\"self\" type=\"application/rss+xml\" />\n"
+        "    <itunes:author>", c.author.get(), "</itunes:author>\n"
+        "    <itunes:image href=\"", c.artwork.get(), "\" />\n"
+        "    <itunes:summary>", c.description.get(), "</itunes:summary>\n"
+        "    <itunes:category text=\"", c.category.get(), "\" />\n"
+        "    <itunes:explicit>", c.explicit_.get(), "</itunes:explicit>\n"
         "    <itunes:type>episodic</itunes:type>\n",
-        c.title.get(), c.link.get(), c.description.get(), c.language.get(), c.build_date.get(),
-        c.link.get(), c.author.get(), c.artwork.get(), c.description.get(), c.category.get(),
-        c.explicit_.get());
+    });
 }
 
 // A URL the host set is published even when the file is not reachable from
@@ -183,20 +190,20 @@ int put_item(Appender &out, const pf_url_settings &urls, StatusWalk &files, pf_e
         return kBuildOutOfMemory;
     char duration[kDurationCapacity];
     fmt_duration_local(e.duration_s, duration);
+    char size[kDecimalCapacity];
+    const std::string_view length(size, static_cast<std::size_t>(put_decimal(size, e.size) - size));
 
     const bool fits =
-        out.put("    <item>\n      <title>%s</title>\n", title.get()) &&
-        (!has_enclosure(e, files) ||
-         out.put("      <enclosure url=\"%s\" type=\"%s\" length=\"%lld\" />\n", url.get(), e.mime.c_str(),
-                 static_cast<long long>(e.size))) &&
-        out.put("      <guid isPermaLink=\"false\">%s</guid>\n"
-                "      <pubDate>%s</pubDate>\n"
-                "      <itunes:duration>%s</itunes:duration>\n"
-                "      <itunes:explicit>false</itunes:explicit>",
-                guid.get(), pub_date.get(), duration) &&
-        (!image || out.put("\n      <itunes:image href=\"%s\" />", image.get())) &&
-        (!author || out.put("\n      <itunes:author>%s</itunes:author>", author.get())) &&
-        out.put("\n    </item>\n");
+        out.put({"    <item>\n      <title>", title.get(), "</title>\n"}) &&
+        (!has_enclosure(e, files) || out.put({"      <enclosure url=\"", url.get(), "\" type=\"", e.mime.view(),
+                                              "\" length=\"", length, "\" />\n"})) &&
+        out.put({"      <guid isPermaLink=\"false\">", guid.get(), "</guid>\n"
+                 "      <pubDate>", pub_date.get(), "</pubDate>\n"
+                 "      <itunes:duration>", duration, "</itunes:duration>\n"
+                 "      <itunes:explicit>false</itunes:explicit>"}) &&
+        (!image || out.put({"\n      <itunes:image href=\"", image.get(), "\" />"})) &&
+        (!author || out.put({"\n      <itunes:author>", author.get(), "</itunes:author>"})) &&
+        out.put({"\n    </item>\n"});
     return fits ? 0 : kBuildOverflow;
 }
 
@@ -210,7 +217,7 @@ int write_document(pf_feed_state &st, Appender &out) {
     StatusWalk files;
     for (int i = 0; i < st.episodes.count; ++i)
         if (const int rc = put_item(out, st.urls, files, st.episodes[i]); rc != 0) return rc;
-    return out.put("  </channel>\n</rss>") ? 0 : kBuildOverflow;
+    return out.put({"  </channel>\n</rss>"}) ? 0 : kBuildOverflow;
 }
 
 }  // namespace
