@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 
 #include "core/error.h"
@@ -103,8 +102,11 @@ HeapText pf_quote(const char *text) {
         if (unreserved) {
             *at++ = ch;
         } else {
-            std::snprintf(at, 4, "%%%02X", c);
-            at += 3;
+            // "%XX" with upper-case digits, as "%%%02X" writes it.
+            constexpr char kHex[] = "0123456789ABCDEF";
+            *at++ = '%';
+            *at++ = kHex[c >> 4];
+            *at++ = kHex[c & 15];
         }
     }
     *at = '\0';

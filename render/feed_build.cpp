@@ -57,7 +57,7 @@ public:
 private:
     bool make_room(std::uint64_t n) {
         set_err("feed_build: buffer overflow");
-        if (!feed_ || !grow_feed_buffer(*feed_, length_ + n + 1, length_)) return false;
+        if (!feed_ || !grow_feed_buffer(*feed_, length_ + n + 1)) return false;
         buffer_ = feed_->text;
         capacity_ = feed_->capacity;
         return true;

@@ -25,17 +25,17 @@ const char *growth_failed() {
 
 }  // namespace
 
-bool grow_feed_buffer(pf_feed_buffer &feed, std::uint64_t needed, std::uint64_t keep) {
+bool grow_feed_buffer(pf_feed_buffer &feed, std::uint64_t needed) {
     std::uint64_t capacity = feed.capacity ? feed.capacity : kFirstCapacity;
     while (capacity < needed) {
         if (capacity > UINT64_MAX / 2) return false;
         capacity *= 2;
     }
     if (capacity > SIZE_MAX) return false;
-    char *fresh = static_cast<char *>(std::malloc(static_cast<std::size_t>(capacity)));
+    // A large block the system moves by its pages rather than by copying
+    // them, and a failed move leaves the old block as it was.
+    char *fresh = static_cast<char *>(std::realloc(feed.text, static_cast<std::size_t>(capacity)));
     if (!fresh) return false;
-    if (keep) std::memcpy(fresh, feed.text, static_cast<std::size_t>(keep));
-    std::free(feed.text);
     feed.text = fresh;
     feed.capacity = capacity;
     return true;
@@ -43,7 +43,7 @@ bool grow_feed_buffer(pf_feed_buffer &feed, std::uint64_t needed, std::uint64_t 
 
 const char *render_feed(pf_feed_state &st) {
     pf_feed_buffer &feed = st.feed;
-    if (!feed.text && !grow_feed_buffer(feed, kFirstCapacity, 0)) return growth_failed();
+    if (!feed.text && !grow_feed_buffer(feed, kFirstCapacity)) return growth_failed();
     const int rc = feed_build(st, feed);
     if (rc == kBuildGrowthFailed) return growth_failed();
     return rc == 0 ? feed.text : nullptr;

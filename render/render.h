@@ -34,8 +34,8 @@ int feed_build(pf_feed_state &st, char *buffer, std::uint64_t capacity);
 int feed_build(pf_feed_state &st, pf_feed_buffer &feed);
 
 // Doubles feed's capacity as often as needed bytes ask at once, keeping its
-// first keep bytes. False when memory runs out; the buffer then stays as it was.
-bool grow_feed_buffer(pf_feed_buffer &feed, std::uint64_t needed, std::uint64_t keep);
+// text. False when memory runs out; the buffer then stays as it was.
+bool grow_feed_buffer(pf_feed_buffer &feed, std::uint64_t needed);
 
 // Renders into st's feed buffer. The document (in the buffer, valid until
 // the next rendering), or nullptr with the reason set when memory runs out.
