@@ -276,10 +276,11 @@ def media_count(folder):
     return len([n for n in os.listdir(folder) if n.endswith((".mp3", ".m4a"))])
 
 
-def job_section(build, cache, expected, folder_name, small_folder="folder_10"):
+def job_section(build, cache, expected, targets, folder_name, small_folder="folder_10"):
     """The whole job, folder to feed file, one process per run: the floor of
     its system calls, the library as a host loads it, the peers' scripts, and
-    the library alone on a small show for the memory it costs a host."""
+    the library on a small show and merely loaded, for the memory it costs a
+    host."""
     here = os.path.dirname(__file__)
     bench = lambda program: os.path.join(build, "bench", program)
 
@@ -299,6 +300,8 @@ def job_section(build, cache, expected, folder_name, small_folder="folder_10"):
     small_count = media_count(os.path.join(cache, small_folder))
     jobs.append(job("small", f"library alone, {small_folder} ({small_count} files)", small_folder,
                     lambda folder, feed: [bench("feed_job_bench"), folder, feed]))
+    jobs.append(job("loaded", "library loaded, no job", small_folder,
+                    lambda folder, feed: [bench("feed_job_bench"), "--loaded-only"]))
     results = dict(zip([key for key, *_ in jobs], measured_medians(build, [cmd for *_, cmd in jobs])))
 
     print(f"\n== Folder to feed as whole processes: {folder_name} ({media_count(os.path.join(cache, folder_name))} "
@@ -308,13 +311,23 @@ def job_section(build, cache, expected, folder_name, small_folder="folder_10"):
     for key, label, feed, _ in jobs:
         wall, user, system, rss = results[key]
         # The floor writes no durations, and the small show is there for its memory.
-        wrong = "" if key in ("floor", "small") else "{1} (max {2} s)".format(*wrong_durations(feed, expected))
-        markdown_row(label, f"{wall:.1f}", f"{user:.1f}", f"{system:.1f}", f"{rss / 1024:.1f}",
-                     f"{os.path.getsize(feed) / 1024:.0f}", wrong)
+        wrong = ("" if key in ("floor", "small", "loaded")
+                 else "{1} (max {2} s)".format(*wrong_durations(feed, expected)))
+        size = f"{os.path.getsize(feed) / 1024:.0f}" if key != "loaded" else ""
+        markdown_row(label, f"{wall:.1f}", f"{user:.1f}", f"{system:.1f}", f"{rss / 1024:.1f}", size, wrong)
     pairs = [("library", "floor"), ("mutagen", "library")] + ([("getID3", "library")] if "getID3" in results else [])
     for top, bottom in pairs:
         ratios = [f"{a / b:.2f}" if b > 0 else "-" for a, b in zip(results[top], results[bottom])]
         markdown_row(f"ratio {top} / {bottom}", *ratios, "", "")
+    wall, rss = (lambda key: results[key][0]), (lambda key: results[key][3] / 1024)
+    targets.append((f"{folder_name}: job within 1.5 x the floor ({wall('library') / wall('floor'):.2f})",
+                    wall("library") <= 1.5 * wall("floor")))
+    targets.append((f"{folder_name}: job 8 x faster than mutagen ({wall('mutagen') / wall('library'):.1f})",
+                    wall("mutagen") >= 8 * wall("library")))
+    targets.append((f"{folder_name}: peak RSS below mutagen's ({rss('library'):.1f} vs {rss('mutagen'):.1f} MiB)",
+                    rss("library") < rss("mutagen")))
+    targets.append((f"{small_folder}: peak RSS within 5 MiB of the library loaded "
+                    f"({rss('small'):.1f} vs {rss('loaded'):.1f} MiB)", rss("small") <= rss("loaded") + 5))
 
 
 def documents_section(build, targets):
@@ -353,7 +366,7 @@ def main():
         folder_section(build, cache, expected, targets, "folder_1000")
         folder_section(build, cache, expected, targets, "folder_4096")
     if "jobs" in sections:
-        job_section(build, cache, expected, "folder_4096")
+        job_section(build, cache, expected, targets, "folder_4096")
     if "documents" in sections:
         documents_section(build, targets)
     if targets:
