@@ -9,8 +9,10 @@
 #include <cstdint>
 #include <cstring>
 #include <ctime>
+#include <memory>
+#include <string>
 #include <string_view>
-#include <new>
+#include <utility>
 
 #include "core/platform.h"
 
@@ -42,35 +44,6 @@ int file_status(const char *path, FileStatus *out) {
     return 0;
 }
 
-StatusWalk::~StatusWalk() {
-    if (folder_handle_ >= 0) close(folder_handle_);
-}
-
-bool StatusWalk::exists(const char *path) {
-    struct stat st {};
-    const char *slash = path ? std::strrchr(path, '/') : nullptr;
-    // A name at the top of the tree, or in the working folder, gains nothing.
-    if (!slash || slash == path || slash[1] == '\0') return file_status(path, nullptr) == 0;
-    const std::string_view folder(path, static_cast<std::size_t>(slash - path));
-    if (folder_handle_ < 0 || folder != folder_) {
-        if (folder_handle_ >= 0) close(folder_handle_);
-        folder_handle_ = -1;
-        try {
-            folder_.assign(folder);
-        } catch (const std::bad_alloc &) {
-            // Without room for the folder's name the whole path still answers.
-            folder_.clear();
-            return stat(path, &st) == 0;
-        }
-        // A handle for looking names up only: it needs no read permission.
-        folder_handle_ = open(folder_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
-    }
-    // A folder that cannot be opened may still be reached some other way
-    // the whole path knows: it decides then.
-    if (folder_handle_ < 0) return stat(path, &st) == 0;
-    return fstatat(folder_handle_, slash + 1, &st, 0) == 0;
-}
-
 int os_errno() { return errno; }
 
 unsigned long last_os_error() { return static_cast<unsigned long>(errno); }
@@ -86,14 +59,16 @@ int close_keeping_errno(int fd) {
     return -1;
 }
 
-// A regular file opened for reading; -1 with errno for anything else.
-int open_regular(const char *path) {
-    if (!path) {
+// A regular file opened for reading, name looked up from the folder dir
+// (AT_FDCWD for the working folder), with its status in *status; -1 with
+// errno for anything else.
+int open_regular(int dir, const char *name, FileStatus *status) {
+    if (!name) {
         errno = EINVAL;
         return -1;
     }
     // Non-blocking, so that opening a FIFO without a writer returns at once.
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    const int fd = openat(dir, name, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return -1;
     struct stat st {};
     const bool stated = fstat(fd, &st) == 0;
@@ -103,22 +78,53 @@ int open_regular(const char *path) {
     }
     // Reads of a regular file never wait, whatever O_NONBLOCK says, so the
     // flag stays: clearing it would cost two system calls per file opened.
+    fill_status(st, status);
     return fd;
 }
 
 }  // namespace
 
-File open_for_read(const char *path) {
-    const int fd = open_regular(path);
-    if (fd < 0) return nullptr;
-    File f(fdopen(fd, "rb"));
-    if (!f) close_keeping_errno(fd);
-    return f;
+ReadHandle::~ReadHandle() {
+    if (fd_ >= 0) close(fd_);
 }
 
-int seek64(std::FILE *f, std::int64_t offset, int whence) { return fseeko(f, static_cast<off_t>(offset), whence); }
+std::int64_t ReadHandle::read_at(std::int64_t offset, void *buf, std::size_t n) const {
+    for (;;) {
+        const ssize_t got = pread(fd_, buf, std::min(n, kMaxRead), static_cast<off_t>(offset));
+        if (got >= 0 || errno != EINTR) return static_cast<std::int64_t>(got);
+    }
+}
 
-std::int64_t tell64(std::FILE *f) { return static_cast<std::int64_t>(ftello(f)); }
+ReadHandle open_for_read(const char *path) {
+    FileStatus st;
+    const int fd = open_regular(AT_FDCWD, path, &st);
+    return fd < 0 ? ReadHandle() : ReadHandle(fd, st);
+}
+
+// A handle for looking names up only: it needs no read permission.
+Folder::Folder(std::string path)
+    : path_(std::move(path)), handle_(::open(path_.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC)) {}
+
+Folder::~Folder() {
+    if (handle_ >= 0) close(handle_);
+}
+
+int Folder::status(const char *path, FileStatus *out) const {
+    const char *name = handle_ >= 0 ? name_in(path) : nullptr;
+    if (!name) return file_status(path, out);
+    struct stat st {};
+    if (fstatat(handle_, name, &st, 0) != 0) return -1;
+    if (out) fill_status(st, out);
+    return 0;
+}
+
+ReadHandle Folder::open(const char *path) const {
+    const char *name = handle_ >= 0 ? name_in(path) : nullptr;
+    if (!name) return open_for_read(path);
+    FileStatus st;
+    const int fd = open_regular(handle_, name, &st);
+    return fd < 0 ? ReadHandle() : ReadHandle(fd, st);
+}
 
 int compare_nocase(const char *a, const char *b) {
     const auto lower = [](char c) {

@@ -1,5 +1,6 @@
 // The operating system for the Windows build: the C runtime for file status,
-// streams and time; the Win32 API for folder listings and error numbers.
+// opening files and time; the Win32 API for reads, folder listings and error
+// numbers.
 #include "core/platform.h"
 
 #define NOMINMAX 1
@@ -9,11 +10,19 @@
 #include <sys/stat.h>
 #include <sys/types.h>
 
+#include <fcntl.h>
+#include <io.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <io.h>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <utility>
 
 namespace pf {
 namespace {
@@ -76,33 +85,52 @@ int file_status(const char *path, FileStatus *out) {
     return 0;
 }
 
-// Windows looks paths up whole in any case; nothing is kept.
-StatusWalk::~StatusWalk() = default;
-
-bool StatusWalk::exists(const char *path) { return file_status(path, nullptr) == 0; }
-
 int os_errno() { return errno; }
 
 unsigned long last_os_error() { return GetLastError(); }
 
 unsigned long path_too_long_error() { return ERROR_FILENAME_EXCED_RANGE; }
 
-File open_for_read(const char *path) {
-    if (!path) return File();
-    File f(std::fopen(path, "rb"));
-    if (!f) return f;
-    // A device name such as CON opens, and a read from it would wait for input.
-    struct _stat64 st;
-    if (_fstat64(_fileno(f.get()), &st) != 0 || !is_regular_mode(st.st_mode)) {
-        errno = EACCES;
-        return File();
-    }
-    return f;
+ReadHandle::~ReadHandle() {
+    if (fd_ >= 0) _close(fd_);
 }
 
-int seek64(std::FILE *f, std::int64_t offset, int whence) { return _fseeki64(f, offset, whence); }
+// ReadFile at an offset reads there without moving the file's position
+// first, one call where seeking and reading would be two.
+std::int64_t ReadHandle::read_at(std::int64_t offset, void *buf, std::size_t n) const {
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd_));
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(offset));
+    at.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset) >> 32);
+    DWORD got = 0;
+    if (ReadFile(handle, buf, static_cast<DWORD>(std::min(n, kMaxRead)), &got, &at)) return got;
+    return GetLastError() == ERROR_HANDLE_EOF ? 0 : -1;
+}
 
-std::int64_t tell64(std::FILE *f) { return _ftelli64(f); }
+ReadHandle open_for_read(const char *path) {
+    if (!path) return ReadHandle();
+    const int fd = _open(path, _O_RDONLY | _O_BINARY | _O_NOINHERIT);
+    if (fd < 0) return ReadHandle();
+    ReadHandle file(fd, FileStatus{});
+    // A device name such as CON opens, and a read from it would wait for input.
+    struct _stat64 st;
+    if (_fstat64(fd, &st) != 0 || !is_regular_mode(st.st_mode)) {
+        errno = EACCES;
+        return ReadHandle();
+    }
+    // The status by path, as file_status takes it, so that a file's size and
+    // date read the same whether it was opened or only looked at.
+    if (file_status(path, &file.status_) != 0) return ReadHandle();
+    return file;
+}
+
+Folder::Folder(std::string path) : path_(std::move(path)) {}
+
+Folder::~Folder() = default;
+
+int Folder::status(const char *path, FileStatus *out) const { return file_status(path, out); }
+
+ReadHandle Folder::open(const char *path) const { return open_for_read(path); }
 
 int compare_nocase(const char *a, const char *b) { return _stricmp(a, b); }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "fuzz_support.h"
+#include "core/platform.h"
 #include "quorvane_podcastfeed.h"
 #include "scan/scan.h"
 
@@ -15,9 +16,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     static const std::string written_media = pf_fuzz::scratch_path("written.m4a");
     pf_fuzz::write_bytes(sidecar, data, size);
 
+    static const pf::Folder folder(pf_fuzz::scratch_dir());
     char image[pf::kSidecarImageCapacity] = "unchanged";
     char author[pf::kSidecarAuthorCapacity] = "unchanged";
-    if (pf::sidecar_load(media.c_str(), image, author) != 0)
+    if (pf::sidecar_load(folder, "episode.mp3", image, author) != 0)
         pf_fuzz::require(std::strcmp(image, "unchanged") == 0 && std::strcmp(author, "unchanged") == 0,
                          "a refused sidecar changed the episode");
     pf_fuzz::require(std::memchr(image, '\0', sizeof image) && std::memchr(author, '\0', sizeof author),

@@ -124,38 +124,44 @@ void guarded(Step &&step) {
     }
 }
 
-void probe_into_buffer(const char *path, const FileStatus *known, pf_media_facts &facts) {
+void probe_into_buffer(const char *path, const FileStatus *known, const ReadHandle *opened, pf_media_facts &facts) {
     s_probe[0] = '\0';
     if (path == nullptr || path[0] == '\0') {
         write_error("null path", std::nullopt);
         set_err("media_probe: NULL or empty path");
         return;
     }
+    const MediaType *type = media_type_of(path);
+    // Only a regular file opens, and only one the probe has a reader for. The
+    // file is opened once, before its status is needed, so that the open
+    // file gives the status; it is closed before the probe returns, whatever
+    // the reader found.
+    ReadHandle own;
+    if (!opened && type) own = open_for_read(path);
+    const ReadHandle &file = opened ? *opened : own;
     FileStatus st;
     if (known) {
         st = *known;
+    } else if (file) {
+        st = file.status();
     } else if (file_status(path, &st) != 0) {
         const char *reason = std::strerror(os_errno());
         write_error(std::string("stat failed: ") + reason, 0);
         set_err("media_probe(%s): %s", path, reason);
         return;
     }
-    const MediaType *type = media_type_of(path);
     if (type == nullptr) {
         write_error(std::string("unsupported extension ").append(extension_label(path)), st.size);
         set_err("media_probe(%s): unsupported extension", path);
         return;
     }
-    // Only a regular file opens. The file is opened once, here, and closed
-    // before the probe returns, whatever the reader found.
-    File file = open_for_read(path);
     if (!file) {
         report_failure(path, ProbeFailure::open_failed, st.size);
         return;
     }
     // The size from the status is the file's one length: the readers measure
     // by it and the result reports it.
-    FileSource source(file.get(), st.size);
+    FileSource source(file, st.size);
     probe_opened(path, *type, source, facts);
 }
 
@@ -167,9 +173,9 @@ const char *probe_source(const char *path, const MediaType &type, ByteSource &so
     return s_probe;
 }
 
-pf_media_facts probe_media(const char *path, const FileStatus *status) {
+pf_media_facts probe_media(const char *path, const FileStatus *status, const ReadHandle *file) {
     pf_media_facts facts;
-    guarded([&] { probe_into_buffer(path, status, facts); });
+    guarded([&] { probe_into_buffer(path, status, file, facts); });
     return facts;
 }
 

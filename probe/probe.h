@@ -22,8 +22,11 @@ struct pf_media_facts {
 
 // Probes path as media_probe does. status, when given, is the file's status
 // taken by the caller a moment ago, which the probe then uses instead of
-// taking it again. Never throws: memory running out while writing the result
-// text leaves the out-of-memory object there, and the facts stand.
-pf_media_facts probe_media(const char *path, const FileStatus *status = nullptr);
+// taking it again. file, when given, is the caller's own attempt at opening
+// path: the probe reads through it when it opened and reports that the file
+// cannot be opened when it did not, without a second attempt. Never throws:
+// memory running out while writing the result text leaves the out-of-memory
+// object there, and the facts stand.
+pf_media_facts probe_media(const char *path, const FileStatus *status = nullptr, const ReadHandle *file = nullptr);
 
 }  // namespace pf

@@ -16,6 +16,12 @@ namespace {
 // so a file of nothing but small headers costs few reads.
 constexpr std::size_t kFirstRead = 4096;
 constexpr std::size_t kCapacity = 128 * 1024;
+// A file up to this length is read whole by its first read: one call, where
+// a small first read and a jump to a header near the end would be two. For
+// longer files copying the media data between costs more than the call it
+// saves.
+constexpr std::int64_t kWholeFileRead = 12 * 1024;
+static_assert(kWholeFileRead <= static_cast<std::int64_t>(kCapacity));
 // Reads end on a page boundary of the file, so that the reads in order after
 // them start on one and land on a page-aligned buffer: such reads copy out of
 // the page cache fastest. The bytes of a span cut by the end of the buffer
@@ -29,10 +35,7 @@ std::int64_t page_floor(std::int64_t pos) { return pos - pos % static_cast<std::
 
 }  // namespace
 
-// A stream nothing has been read from stands at the start.
-FileSource::FileSource(std::FILE *f, std::int64_t length) : ByteSource(kWindow, 0, length), f_(f), placed_(true) {
-    std::setvbuf(f, nullptr, _IONBF, 0);
-}
+FileSource::FileSource(const ReadHandle &file, std::int64_t length) : ByteSource(kWindow, 0, length), file_(file) {}
 
 void FileSource::reading_in_order() {
     in_order_ = true;
@@ -50,22 +53,23 @@ const unsigned char *FileSource::fetch(std::int64_t pos, std::size_t n) {
 bool FileSource::fill(std::int64_t pos) {
     const std::int64_t end = base_ + static_cast<std::int64_t>(held_);
     std::size_t keep = 0;
-    if (placed_ && pos >= base_ && pos - end < static_cast<std::int64_t>(read_size_)) {
+    if (!read_yet_ && length_ <= kWholeFileRead) {
+        base_ = 0;
+        read_size_ = kCapacity;
+    } else if (pos >= base_ && pos - end < static_cast<std::int64_t>(read_size_)) {
         // In order: keep what is held from pos on (less than one span) and
-        // read on from where the stream stands; a short gap is read through
-        // rather than sought over.
+        // read on from where the last read ended; a short gap is read
+        // through, as the reads in order grow.
         const std::int64_t from = std::min(pos, end);
         keep = static_cast<std::size_t>(end - from);
         std::memmove(kWindow - keep, data_ + (from - base_), keep);
         base_ = from;
         read_size_ = std::min(read_size_ * 2, kCapacity);
     } else {
-        // A jump; none is needed to where the stream stands.
-        if (!placed_ || pos != end) placed_ = seek64(f_, pos, SEEK_SET) == 0;
-        if (!placed_) return false;
         base_ = pos;
         read_size_ = in_order_ ? kCapacity : kFirstRead;
     }
+    read_yet_ = true;
     data_ = kWindow - keep;
     held_ = keep;
     // Nothing past the length is read: the last read ends at the end of the
@@ -75,9 +79,10 @@ bool FileSource::fill(std::int64_t pos) {
     const std::int64_t until =
         std::min({page_floor(at + static_cast<std::int64_t>(read_size_ + kPage - 1)),
                   page_floor(at + static_cast<std::int64_t>(kCapacity)), length_});
-    const std::size_t got = std::fread(kWindow, 1, static_cast<std::size_t>(until - at), f_);
-    held_ += got;
-    return got > 0;
+    const std::int64_t got = file_.read_at(at, kWindow, static_cast<std::size_t>(until - at));
+    if (got <= 0) return false;
+    held_ += static_cast<std::size_t>(got);
+    return true;
 }
 
 }  // namespace pf

@@ -5,9 +5,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 
 namespace pf {
+
+class ReadHandle;
 
 class ByteSource {
 public:
@@ -61,10 +62,9 @@ private:
 // time, so every file source shares one buffer.
 class FileSource final : public ByteSource {
 public:
-    // f is a stream nothing has been read from yet; the source reads it
-    // unbuffered, its own buffer being the only one. length is the file's
+    // file is open and stays so while the source lives. length is the file's
     // length, known to the caller from the file's status.
-    FileSource(std::FILE *f, std::int64_t length);
+    FileSource(const ReadHandle &file, std::int64_t length);
 
     void reading_in_order() override;
 
@@ -72,10 +72,10 @@ private:
     const unsigned char *fetch(std::int64_t pos, std::size_t n) override;
     bool fill(std::int64_t pos);
 
-    std::FILE *f_;
+    const ReadHandle &file_;
     std::size_t read_size_ = 0;  // of the next read; grows while the walk stays in order
     bool in_order_ = false;      // see reading_in_order
-    bool placed_;                // the stream stands at base_ + held_
+    bool read_yet_ = false;      // whether any read has been made
 };
 
 }  // namespace pf

@@ -75,12 +75,17 @@ void trim_title(std::string &s) {
     drop_trailing_blanks(s);
 }
 
-// The status, when it could be taken, is also the probe's: one look at the
-// file gives the episode its size and date and the probe its length.
-void fill_from_status(const char *media_path, pf_episode &ep, std::optional<FileStatus> &status) {
+// One open gives the episode its size and date and the probe its file and
+// length; the status is looked up by name only for a file that did not open
+// (a file without read permission still has a size and a date).
+std::optional<FileStatus> status_of(const Folder &folder, const char *media_path, const ReadHandle &file) {
+    if (file) return file.status();
     FileStatus st;
-    if (file_status(media_path, &st) != 0) return;
-    status = st;
+    if (folder.status(media_path, &st) != 0) return std::nullopt;
+    return st;
+}
+
+void fill_from_status(const FileStatus &st, pf_episode &ep) {
     ep.size = st.size;
     char date[kDateCapacity];
     fmt_rfc1123(st.mtime, date);
@@ -89,8 +94,9 @@ void fill_from_status(const char *media_path, pf_episode &ep, std::optional<File
 
 // The probe's size and MIME type are not taken: the file status and the
 // extension already gave them.
-void fill_from_probe(const char *media_path, pf_episode &ep, const std::optional<FileStatus> &status) {
-    const pf_media_facts facts = probe_media(media_path, status ? &*status : nullptr);
+void fill_from_probe(const char *media_path, pf_episode &ep, const std::optional<FileStatus> &status,
+                     const ReadHandle &file) {
+    const pf_media_facts facts = probe_media(media_path, status ? &*status : nullptr, &file);
     if (!facts.found) return;
     ep.duration_s = facts.duration_s;
     ep.codec.assign(facts.codec);
@@ -109,17 +115,18 @@ std::string clean_title(const char *name) {
     return s;
 }
 
-void ep_fill_from_file(const char *folder, const char *name, const SidecarFacts &sidecar, pf_episode &ep) {
+void ep_fill_from_file(const Folder &folder, const char *name, const SidecarFacts &sidecar, pf_episode &ep) {
     // The full path, not the cut `file` field, reaches the file system: a
     // cut path would name another file.
-    std::string media_path = media_path_of(folder, name);
+    const std::string media_path = folder.path_of(name);
     ep.file.assign(media_path);
     ep.title.assign(clean_title(name));
-    std::optional<FileStatus> status;
-    fill_from_status(media_path.c_str(), ep, status);
+    const ReadHandle file = folder.open(media_path.c_str());
+    const std::optional<FileStatus> status = status_of(folder, media_path.c_str(), file);
+    if (status) fill_from_status(*status, ep);
     const MediaType *type = scanned_type_of(name);
     ep.mime.assign(type ? type->mime : "");
-    fill_from_probe(media_path.c_str(), ep, status);
+    fill_from_probe(media_path.c_str(), ep, status, file);
     ep.image.assign(sidecar.image);
     ep.author.assign(sidecar.author);
 }

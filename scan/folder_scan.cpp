@@ -74,13 +74,13 @@ bool is_video_feed(const std::vector<std::string> &names) {
 
 // The sidecar of every media file, indexed like names (other names get
 // empty facts). Read once: the artwork choice and the episodes both need them.
-std::vector<SidecarFacts> load_sidecars(const std::string &folder, const std::vector<std::string> &names) {
+std::vector<SidecarFacts> load_sidecars(const Folder &folder, const std::vector<std::string> &names) {
     std::vector<SidecarFacts> sidecars(names.size());
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (!is_media_name(names[i].c_str())) continue;
         char image[kSidecarImageCapacity] = "";
         char author[kSidecarAuthorCapacity] = "";
-        if (sidecar_load(media_path_of(folder, names[i]).c_str(), image, author) != 0) continue;
+        if (sidecar_load(folder, names[i], image, author) != 0) continue;
         sidecars[i] = SidecarFacts{true, image, author};
     }
     return sidecars;
@@ -89,14 +89,14 @@ std::vector<SidecarFacts> load_sidecars(const std::string &folder, const std::ve
 // The thumbnail of the most recently modified media file that has one; among
 // files of the same second the first in name order wins, and a file dated at
 // or before 1970 never does.
-std::string choose_artwork(const std::string &folder, const std::vector<std::string> &names,
+std::string choose_artwork(const Folder &folder, const std::vector<std::string> &names,
                            const std::vector<SidecarFacts> &sidecars) {
     std::string artwork;
     std::int64_t newest = 0;
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (!sidecars[i].loaded || sidecars[i].image.empty()) continue;
         FileStatus st;
-        if (file_status(media_path_of(folder, names[i]).c_str(), &st) != 0 || st.mtime <= newest) continue;
+        if (folder.status(folder.path_of(names[i]).c_str(), &st) != 0 || st.mtime <= newest) continue;
         artwork = sidecars[i].image;
         newest = st.mtime;
     }
@@ -126,14 +126,14 @@ int set_url_settings(pf_url_settings &urls, const ScanConfig &config, const std:
     return 0;
 }
 
-void fill_episodes(pf_episode_table &eps, const std::string &folder, const std::vector<std::string> &names,
+void fill_episodes(pf_episode_table &eps, const Folder &folder, const std::vector<std::string> &names,
                    const std::vector<SidecarFacts> &sidecars) {
     for (std::size_t i = 0; i < names.size(); ++i) {
         if (!is_media_name(names[i].c_str())) continue;
         if (eps.count >= kMaxEpisodes) return;
         pf_episode &ep = eps[eps.count++];
         ep = pf_episode{};
-        ep_fill_from_file(folder.c_str(), names[i].c_str(), sidecars[i], ep);
+        ep_fill_from_file(folder, names[i].c_str(), sidecars[i], ep);
     }
 }
 
@@ -149,14 +149,16 @@ int episode_scan(pf_feed_state &st, const char *dir, const char *config_json) {
 
     // From here on the previous feed is gone, also if a later step fails.
     st.episodes.count = 0;
-    const std::vector<SidecarFacts> sidecars = load_sidecars(folder, names);
-    std::string artwork = choose_artwork(folder, names, sidecars);
+    // Every file of the scan is looked up by its name in this one folder.
+    const Folder files(folder);
+    const std::vector<SidecarFacts> sidecars = load_sidecars(files, names);
+    std::string artwork = choose_artwork(files, names, sidecars);
     char title[kChannelTitleCapacity];
     folder_title(folder.c_str(), config.playlist_name[0] ? config.playlist_name : nullptr, title);
     set_channel_defaults(st.channel, title, artwork, is_video_feed(names));
     if (set_url_settings(st.urls, config, folder) != 0) return -1;
     try {
-        fill_episodes(st.episodes, folder, names, sidecars);
+        fill_episodes(st.episodes, files, names, sidecars);
     } catch (const std::bad_alloc &) {
         // No episodes rather than some: a part of the folder is no feed.
         st.episodes.count = 0;
@@ -190,13 +192,6 @@ std::string default_base_url(std::string_view dist_path) {
         url += '/';
         start = slash + 1;
     }
-}
-
-std::string media_path_of(std::string_view folder, std::string_view name) {
-    std::string path(folder);
-    path += '/';
-    path += name;
-    return path;
 }
 
 void folder_title(const char *local_folder, const char *playlist_name,

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "core/json.h"
+#include "core/platform.h"
 #include "core/text.h"
 #include "episodes/episodes.h"
 
@@ -31,12 +32,13 @@ void take_text_member(const JsonValue &obj, const char *name, char (&dst)[N]) {
     if (text && !text->empty()) copy_cut(dst, *text);
 }
 
-// Reads the sidecar of media_path. 0 when it is a regular file of 1 byte to
-// 1 MiB holding a JSON object; its non-empty "thumbnail" and "author" strings
-// then replace image and author. -1 otherwise, with both left as they were.
-// Reports nothing through the last-error text; throws std::bad_alloc when
-// memory runs out, which a scan must not take for a missing sidecar.
-int sidecar_load(const char *media_path, char (&image)[kSidecarImageCapacity],
+// Reads the sidecar of the media file called name in folder. 0 when it is a
+// regular file of 1 byte to 1 MiB holding a JSON object; its non-empty
+// "thumbnail" and "author" strings then replace image and author. -1
+// otherwise, with both left as they were. Reports nothing through the
+// last-error text; throws std::bad_alloc when memory runs out, which a scan
+// must not take for a missing sidecar.
+int sidecar_load(const Folder &folder, std::string_view name, char (&image)[kSidecarImageCapacity],
                  char (&author)[kSidecarAuthorCapacity]);
 
 // An episode title from a file name: the extension, known video-site tags,
@@ -60,9 +62,6 @@ std::string distribution_path(std::string_view folder);
 // Throws std::bad_alloc when memory runs out.
 std::string default_base_url(std::string_view dist_path);
 
-// folder, "/", name: the path every step of the scan uses for one file.
-std::string media_path_of(std::string_view folder, std::string_view name);
-
 // What a scan takes from one media file's sidecar (sidecar_load); empty texts
 // when there is none. A scan reads each sidecar once and uses it twice: for
 // the channel artwork and for the episode.
@@ -72,10 +71,10 @@ struct SidecarFacts {
     std::string author;
 };
 
-// Fills the empty record ep from the file folder/name: path, cleaned title,
-// size and date from the file status, MIME type from the extension, probed
-// duration, codec and bitrate, and image and author from its sidecar facts.
-// Fields whose source fails stay zero; nothing is reported.
-void ep_fill_from_file(const char *folder, const char *name, const SidecarFacts &sidecar, pf_episode &ep);
+// Fills the empty record ep from the file called name in folder: path,
+// cleaned title, size and date from the file status, MIME type from the
+// extension, probed duration, codec and bitrate, and image and author from
+// its sidecar facts. Fields whose source fails stay zero; nothing is reported.
+void ep_fill_from_file(const Folder &folder, const char *name, const SidecarFacts &sidecar, pf_episode &ep);
 
 }  // namespace pf

@@ -92,12 +92,12 @@ const char *sidecar_read(char (&out)[kSidecarReadCapacity], const char *media_pa
 
 }  // namespace
 
-int sidecar_load(const char *media_path, char (&image)[kSidecarImageCapacity],
+int sidecar_load(const Folder &folder, std::string_view name, char (&image)[kSidecarImageCapacity],
                  char (&author)[kSidecarAuthorCapacity]) {
-    std::string name = sidecar_name_of(media_path);
-    if (name.size() >= kLoaderSidecarNameCapacity) return -1;
+    const std::string sidecar = sidecar_name_of(folder.path_of(name).c_str());
+    if (sidecar.size() >= kLoaderSidecarNameCapacity) return -1;
     std::string text;
-    if (read_small_file(name.c_str(), kLoadLimit, &text) != 0 || text.empty()) return -1;
+    if (read_small_file(folder.open(sidecar.c_str()), kLoadLimit, &text) != 0 || text.empty()) return -1;
     // The parser stops at a NUL byte, so one inside the file would hide
     // whatever follows it from the strictness check.
     if (text.find('\0') != std::string::npos) return -1;

@@ -15,6 +15,7 @@ TEST(OpenForReadPosix, RefusesAFifoWithoutBlocking) {
     TempDir dir;
     ASSERT_EQ(mkfifo(dir.file("fifo").c_str(), 0600), 0);
     EXPECT_FALSE(pf::open_for_read(dir.file("fifo").c_str())) << "a FIFO without writer must not block";
+    EXPECT_FALSE(pf::Folder(dir.path()).open(dir.file("fifo").c_str())) << "nor by its name in an open folder";
     std::string out = "kept";
     EXPECT_EQ(pf::read_small_file(dir.file("fifo").c_str(), 100, &out), -1);
     EXPECT_EQ(out, "kept");

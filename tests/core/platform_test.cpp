@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <fstream>
+#include <string>
 
 #include "core/platform.h"
 #include "support/temp_dir.h"
@@ -44,24 +46,34 @@ TEST(FileStatus, SizesBeyondFourGigabytesStayExact) {
     ASSERT_EQ(pf::file_status(path.c_str(), &st), 0);
     EXPECT_EQ(st.size, 5'000'000'123LL);
 
-    pf::File f = pf::open_for_read(path.c_str());
+    // Bytes past 4 GiB: an offset cut to 32 bits would read zeros elsewhere.
+    {
+        std::fstream out(path, std::ios::in | std::ios::out | std::ios::binary);
+        out.seekp(4'500'000'000LL);
+        out << "xyz";
+    }
+    pf::ReadHandle f = pf::open_for_read(path.c_str());
     ASSERT_TRUE(f);
-    ASSERT_EQ(pf::seek64(f.get(), 4'500'000'000LL, SEEK_SET), 0);
-    EXPECT_EQ(pf::tell64(f.get()), 4'500'000'000LL);
-    ASSERT_EQ(pf::seek64(f.get(), 0, SEEK_END), 0);
-    EXPECT_EQ(pf::tell64(f.get()), 5'000'000'123LL);
-    EXPECT_EQ(pf::stream_length(f.get()), 5'000'000'123LL);
-    EXPECT_EQ(pf::tell64(f.get()), 0);
+    EXPECT_EQ(f.status().size, 5'000'000'123LL);
+    char buf[8] = {};
+    ASSERT_EQ(f.read_at(4'500'000'000LL, buf, 3), 3);
+    EXPECT_STREQ(buf, "xyz");
+    EXPECT_EQ(f.read_at(5'000'000'120LL, buf, sizeof buf), 3);
+    EXPECT_EQ(f.read_at(5'000'000'123LL, buf, sizeof buf), 0);
 }
 
 TEST(OpenForRead, OpensRegularFilesOnly) {
     TempDir dir;
     pf_test::write_file(dir.file("f.txt"), "data");
-    pf::File f = pf::open_for_read(dir.file("f.txt").c_str());
+    pf::ReadHandle f = pf::open_for_read(dir.file("f.txt").c_str());
     ASSERT_TRUE(f);
+    EXPECT_EQ(f.status().size, 4);
+    EXPECT_TRUE(f.status().is_regular);
     char buf[8] = {};
-    EXPECT_EQ(std::fread(buf, 1, sizeof buf, f.get()), 4u);
+    EXPECT_EQ(f.read_at(0, buf, sizeof buf), 4);
     EXPECT_STREQ(buf, "data");
+    EXPECT_EQ(f.read_at(1, buf, 2), 2);
+    EXPECT_EQ(std::string(buf, 2), "at");
 
     EXPECT_FALSE(pf::open_for_read(dir.path().c_str()));
     EXPECT_FALSE(pf::open_for_read(dir.file("missing").c_str()));
@@ -93,6 +105,18 @@ TEST(ReadSmallFile, ReadsWholeFilesUpToTheLimit) {
     pf_test::write_file(dir.file("large"), large);
     ASSERT_EQ(pf::read_small_file(dir.file("large").c_str(), 100'001, &out), 0);
     EXPECT_EQ(out, large);
+
+    // A file that grew after it was opened (and measured): the limit holds
+    // for what is there when it is read.
+    for (const std::int64_t limit : {15, 14}) {
+        pf_test::write_file(dir.file("growing"), "12345");
+        pf::ReadHandle opened = pf::open_for_read(dir.file("growing").c_str());
+        ASSERT_TRUE(opened);
+        pf_test::write_file(dir.file("growing"), "1234567890abcde");
+        out = "kept";
+        EXPECT_EQ(pf::read_small_file(opened, limit, &out), limit == 15 ? 0 : -2) << limit;
+        EXPECT_EQ(out, limit == 15 ? "1234567890abcde" : "kept") << limit;
+    }
 }
 
 TEST(CompareNocase, IgnoresAsciiCaseOnly) {
@@ -157,4 +181,41 @@ TEST(StatusWalk, AnswersAsFileStatusForEveryPathInTurn) {
     }
     std::filesystem::remove(dir.file("a.mp3"));
     EXPECT_FALSE(walk.exists(dir.file("a.mp3").c_str())) << "the status at this moment, not when the folder opened";
+}
+
+TEST(Folder, AnswersAsTheWholePathDoes) {
+    TempDir dir;
+    pf_test::write_file(dir.file("a.mp3"), "abc");
+    pf_test::set_mtime(dir.file("a.mp3"), 1700000000);
+    std::filesystem::create_directory(dir.file("sub"));
+    pf_test::write_file(dir.file("sub/b.mp3"), "b");
+    // The folder of the files, its sub-folder, a folder that cannot be opened
+    // (the empty text: its paths begin at the root, which the whole path still
+    // reaches) and one that is missing.
+    const std::string folders[] = {dir.path(), dir.file("sub"), "", dir.file("missing")};
+    const std::string names[] = {"a.mp3", "missing.mp3", "sub", "sub/b.mp3", "sub/", ""};
+    for (const std::string &folder_path : folders) {
+        const pf::Folder folder(folder_path);
+        EXPECT_EQ(folder.path_of("x.mp3"), folder_path + "/x.mp3");
+        for (const std::string &name : names) {
+            const std::string path = dir.file(name);
+            pf::FileStatus want, got;
+            const int want_rc = pf::file_status(path.c_str(), &want);
+            ASSERT_EQ(folder.status(path.c_str(), &got), want_rc) << folder_path << " | " << path;
+            if (want_rc == 0) {
+                EXPECT_EQ(got.size, want.size) << path;
+                EXPECT_EQ(got.mtime, want.mtime) << path;
+                EXPECT_EQ(got.is_dir, want.is_dir) << path;
+            }
+            const pf::ReadHandle whole = pf::open_for_read(path.c_str());
+            const pf::ReadHandle by_name = folder.open(path.c_str());
+            ASSERT_EQ(static_cast<bool>(by_name), static_cast<bool>(whole)) << folder_path << " | " << path;
+            if (whole) {
+                EXPECT_EQ(by_name.status().size, whole.status().size) << path;
+                EXPECT_EQ(by_name.status().mtime, whole.status().mtime) << path;
+            }
+        }
+        EXPECT_EQ(folder.status(nullptr, nullptr), -1);
+        EXPECT_FALSE(folder.open(nullptr));
+    }
 }

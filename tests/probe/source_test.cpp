@@ -39,10 +39,6 @@ Asks steps(std::int64_t from, std::int64_t step, std::int64_t until, std::size_t
 
 TEST(FileSource, ServesWhatMemoryServes) {
     constexpr std::int64_t kSize = 300000;  // more than two buffers
-    const std::string bytes = varied_bytes(kSize);
-    TempDir dir;
-    const std::string path = dir.file("bytes.bin");
-    write_file(path, bytes);
     const std::int64_t buffer = 128 * 1024;
     const struct {
         const char *what;
@@ -60,19 +56,26 @@ TEST(FileSource, ServesWhatMemoryServes) {
         {"the end of the file and past it", false,
          {{kSize - 10, 10}, {kSize - 1, 1}, {kSize, 1}, {kSize - 4, 8}, {kSize + 100, 4}, {-1, 4}, {0, 1}}},
     };
-    for (const auto &c : cases) {
-        pf::File f = pf::open_for_read(path.c_str());
-        ASSERT_TRUE(f);
-        pf::FileSource file(f.get(), kSize);
-        pf::MemorySource memory(bytes.data(), bytes.size());
-        EXPECT_EQ(file.length(), kSize) << c.what;
-        if (c.in_order) file.reading_in_order();
-        for (const auto &[pos, n] : c.asks) {
-            const unsigned char *want = memory.bytes_at(pos, n);
-            const unsigned char *got = file.bytes_at(pos, n);
-            ASSERT_EQ(got == nullptr, want == nullptr) << c.what << ": " << n << " bytes at " << pos;
-            if (want != nullptr) {
-                ASSERT_EQ(std::memcmp(got, want, n), 0) << c.what << ": " << n << " bytes at " << pos;
+    TempDir dir;
+    // A file of several buffers, and one short enough to be read whole at once.
+    for (const std::int64_t size : {kSize, std::int64_t{10000}}) {
+        const std::string bytes = varied_bytes(static_cast<std::size_t>(size));
+        const std::string path = dir.file("bytes" + std::to_string(size));
+        write_file(path, bytes);
+        for (const auto &c : cases) {
+            const pf::ReadHandle f = pf::open_for_read(path.c_str());
+            ASSERT_TRUE(f);
+            pf::FileSource file(f, size);
+            pf::MemorySource memory(bytes.data(), bytes.size());
+            EXPECT_EQ(file.length(), size) << c.what;
+            if (c.in_order) file.reading_in_order();
+            for (const auto &[pos, n] : c.asks) {
+                const unsigned char *want = memory.bytes_at(pos, n);
+                const unsigned char *got = file.bytes_at(pos, n);
+                ASSERT_EQ(got == nullptr, want == nullptr) << size << ", " << c.what << ": " << n << " bytes at " << pos;
+                if (want != nullptr) {
+                    ASSERT_EQ(std::memcmp(got, want, n), 0) << size << ", " << c.what << ": " << n << " bytes at " << pos;
+                }
             }
         }
     }
@@ -97,6 +100,8 @@ TEST(FileSource, ProbeOfAFileAnswersAsTheProbeOfItsBytes) {
         {"footer.mp3", id3v2_tag(4, 20, true) + mpeg_frames(f, 10000), 261},
         {"lying-tag.mp3", too_long_tag + mpeg_frames(f, 10000), -1},
         {"moov-last.m4a", ftyp() + box("mdat", media) + box("moov", mvhd(0, 1000, 9000) + track("mp4a")), 9},
+        {"short-moov-last.m4a",
+         ftyp() + box("mdat", media.substr(0, 8000)) + box("moov", mvhd(0, 1000, 9000) + track("mp4a")), 9},
         {"chunks.wav", riff_wave(many_chunks + wav_fmt(1, 1, 8000, 8) + wav_data(24000)), 3},
     };
     TempDir dir;

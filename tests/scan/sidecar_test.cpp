@@ -4,6 +4,7 @@
 
 #include <filesystem>
 #include <string>
+#include <string_view>
 
 #include "core/error.h"
 #include "quorvane_podcastfeed.h"
@@ -36,10 +37,14 @@ struct Loaded {
     std::string image, author;
 };
 
+// Loads the sidecar of a media file as the scan does, from the media file's
+// open folder.
 Loaded load(const std::string &media_path) {
     char image[pf::kSidecarImageCapacity] = "old image";
     char author[pf::kSidecarAuthorCapacity] = "old author";
-    int result = pf::sidecar_load(media_path.c_str(), image, author);
+    const std::size_t slash = media_path.rfind('/');
+    const pf::Folder folder(media_path.substr(0, slash));
+    int result = pf::sidecar_load(folder, std::string_view(media_path).substr(slash + 1), image, author);
     return {result, image, author};
 }
 
