@@ -98,14 +98,20 @@ public:
     // False for a header that ends the walk; seconds is the frame's play time.
     bool decode(const unsigned char *h, Frame *frame, double *seconds) {
         const std::uint32_t key = static_cast<std::uint32_t>(h[0]) << 16 | h[1] << 8 | h[2];
-        Entry &e = entries_[h[2] >> 1];
-        if (e.key != key) {
-            if (!decode_frame(h, &e.frame)) return false;
-            e.key = key;
-            e.seconds = static_cast<double>(e.frame.samples) / e.frame.sample_rate;
+        // The header of the frame before is tried first: most frames repeat
+        // it, and the walk's next position then waits for no look-up that
+        // depends on the bytes just read.
+        if (key != last_->key) {
+            Entry &e = entries_[h[2] >> 1];
+            if (e.key != key) {
+                if (!decode_frame(h, &e.frame)) return false;
+                e.key = key;
+                e.seconds = static_cast<double>(e.frame.samples) / e.frame.sample_rate;
+            }
+            last_ = &e;
         }
-        *frame = e.frame;
-        *seconds = e.seconds;
+        *frame = last_->frame;
+        *seconds = last_->seconds;
         return true;
     }
 
@@ -118,6 +124,7 @@ private:
         double seconds = 0.0;
     };
     Entry entries_[128];  // by the bitrate, sample rate and padding bits
+    const Entry *last_ = &entries_[0];
 };
 
 struct Mp3Walk {
